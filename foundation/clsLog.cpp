@@ -1,0 +1,104 @@
+#include "foundation/clsLog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "foundation/Clock.h"
+#include "foundation/appInfo.h"
+#include "foundation/clsRegistry.h"
+
+namespace orvex {
+namespace {
+
+constexpr const char* kLogValue = "ocardlog";
+
+std::string twoDigits(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+std::string timeStamp(const DateTime& t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-", t.year);
+    return buf + twoDigits(t.month) + "-" + twoDigits(t.day) + " " + twoDigits(t.hour) + ":" +
+           twoDigits(t.minute) + ":" + twoDigits(t.second);
+}
+
+bool appendLine(const std::string& path, const std::string& line) {
+    if (path.empty()) return false;
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    if (!out) return false;
+    out << line << "\r\n";
+    out.close();
+    return !out.fail();
+}
+
+// The state directory used when the program's directory takes no log file.
+std::string stateDirectory() {
+    const char* xdg = std::getenv("XDG_STATE_HOME");
+    std::filesystem::path base;
+    if (xdg && *xdg) {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = std::filesystem::path(home) / ".local" / "state";
+    } else {
+        base = std::filesystem::temp_directory_path();
+    }
+    return (base / "OrvexCard").string();
+}
+
+// The program's directory when a file can be created there, else the state
+// directory (created on demand).
+std::string defaultPath() {
+    const std::string name = applicationTitle() + ".log";
+    if (!programDirectory().empty()) {
+        const std::string candidate = programDirectory() + "/" + name;
+        std::ofstream probe(candidate, std::ios::binary | std::ios::app);
+        if (probe) return candidate;
+    }
+    const std::string dir = stateDirectory();
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return dir + "/" + name;
+}
+
+bool& failureReported() {
+    static bool reported = false;
+    return reported;
+}
+
+}  // namespace
+
+clsLog::clsLog() {
+    clsRegistry reg;
+    const std::string stored = reg.ReadRegistry(HKEY_CURRENT_USER, kProductKey, kLogValue);
+    if (stored == clsRegistry::notFoundVal()) {
+        path_ = defaultPath();
+        reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, kLogValue, REG_SZ, path_);
+    } else {
+        path_ = stored;
+    }
+    log(std::string(68, '='));
+    log("clsLog.Class_Initialize()");
+    log(applicationTitle() + " " + applicationVersionText());
+    log("logFile=\"" + path_ + "\"");
+}
+
+clsLog::~clsLog() { log("clsLog.Class_Terminate()"); }
+
+bool clsLog::log(const std::string& text, bool withTime) {
+    const std::string line =
+        withTime ? timeStamp(currentClock().localNow()) + " - " + text : text;
+    if (!appendLine(path_, line) && !failureReported()) {
+        failureReported() = true;
+        std::fprintf(stderr, "OrvexCard: cannot write the log file \"%s\"; tracing is off.\n",
+                     path_.c_str());
+    }
+    return true;
+}
+
+}  // namespace orvex

@@ -1,0 +1,55 @@
+#pragma once
+// The abstract card reader. The rest of the system reads and writes card
+// memory only through this interface; readerSCM and readerChipdrive implement
+// it. Card memory travels as byte text: one char per byte.
+#include <cstdint>
+#include <string>
+
+#include "readers/readerEvents.h"
+
+namespace orvex {
+
+// State words produced by the drivers and understood by the consumers.
+namespace state {
+inline constexpr const char* kFailed = "failed";
+inline constexpr const char* kDisconnected = "disconnected";
+inline constexpr const char* kWait = "wait";
+inline constexpr const char* kDetect = "detect";
+inline constexpr const char* kActive = "active";
+inline constexpr const char* kActiveLocked = "activelocked";
+inline constexpr const char* kValid = "valid";
+}  // namespace state
+
+// What a failed readOffset answers.
+inline constexpr const char* kReadFailed = "failed";
+
+class reader {
+public:
+    virtual ~reader() = default;
+
+    virtual readerEvents& EventSource() = 0;
+    // Starts the driver; the SCM driver uses readerName as the PC/SC reader
+    // name, the Chipdrive driver ignores it. False when the driver cannot work.
+    virtual bool Start(const std::string& readerName) = 0;
+    virtual void Stopp() = 0;
+    virtual void restart() = 0;
+    virtual std::string cardState() const = 0;
+    virtual bool isRunning() const = 0;
+    virtual int16_t progress() const = 0;
+    virtual int16_t progressMax() const = 0;
+    virtual bool optimizeWrite() const = 0;
+    virtual void setOptimizeWrite(bool on) = 0;
+    virtual std::string driverVersion() = 0;
+    virtual bool deviceConnected() = 0;
+    virtual std::string deviceType() = 0;
+    // Queries the reader now and answers a state word.
+    virtual std::string cardConnected() = 0;
+    // The bytes read, or "failed". trimmed removes trailing blanks.
+    virtual std::string readOffset(int32_t offset, int32_t length, bool trimmed) = 0;
+    // Bytes written, 0 on failure. With trimmed and optimizeWrite on, a shorter
+    // data shortens the caller's length to the data's own bytes.
+    virtual int32_t writeOffset(int32_t offset, int32_t& length, std::string data,
+                                bool trimmed) = 0;
+};
+
+}  // namespace orvex
