@@ -1,0 +1,350 @@
+// The commands that need a reader and a card: status, inspect, format, write
+// (single and batch), dump, restore.
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "cards/modTasks.h"
+#include "cli/CardReport.h"
+#include "cli/CardSession.h"
+#include "cli/CliText.h"
+#include "cli/Commands.h"
+#include "cli/ExitCode.h"
+#include "cli/ProgressBar.h"
+#include "foundation/clsRegistry.h"
+#include "foundation/modCommon.h"
+#include "foundation/modRes.h"
+#include "samplefile/file7kx.h"
+
+namespace orvex::cli {
+
+std::atomic<bool> interruptRequested{false};
+
+namespace {
+
+constexpr int32_t kCardSize = 16384;
+
+void fail(const std::string& message) { std::fprintf(stderr, "orvexcard: %s\n", message.c_str()); }
+void say(const std::string& message) { std::fprintf(stdout, "%s\n", message.c_str()); }
+
+// The reader choice of the settings, as the window's start-up reads it; the
+// command line overrides it.
+SessionSettings sessionSettings(const CliOptions& o) {
+    SessionSettings s;
+    clsRegistry reg;
+    if (reg.ReadRegistry(HKEY_CURRENT_USER, kProductKey, "api") == "MCARD") {
+        s.api = ReaderApi::SCM;
+        const std::string name = reg.ReadRegistry(HKEY_CURRENT_USER, kProductKey, "reader");
+        s.readerName = name == clsRegistry::notFoundVal() ? "" : name;
+    }
+    if (o.api) s.api = *o.api == "mcard" ? ReaderApi::SCM : ReaderApi::Chipdrive;
+    if (o.reader) s.readerName = *o.reader;
+    s.waitSeconds = o.waitSeconds;
+    return s;
+}
+
+int reportProblem(SessionProblem p, const SessionSettings& s, const CardSession& session) {
+    switch (p) {
+        case SessionProblem::None:
+            return kExitDone;
+        case SessionProblem::NoService:
+            fail(getenv("ORVEXCARD_SIM") && *getenv("ORVEXCARD_SIM")
+                     ? text(msg::kSimNotSet)
+                     : text(msg::kNoService));
+            return kExitNoReader;
+        case SessionProblem::NoAccess:
+            fail(text(msg::kNoAccess));
+            return kExitNoReader;
+        case SessionProblem::NoReaders:
+            fail(text(msg::kNoReaderAttached));
+            return kExitNoReader;
+        case SessionProblem::NoSuchReader:
+            fail(text(msg::kNoSuchReader, {s.readerName, session.attachedReaders()}));
+            return kExitNoReader;
+        case SessionProblem::DriverNotStarted:
+            fail(text(msg::kDriverNotStarted));
+            return kExitNoReader;
+        case SessionProblem::NoCard: {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g", s.waitSeconds);
+            fail(text(msg::kNoCard, {seconds, session.lastState()}));
+            return kExitNoCard;
+        }
+    }
+    return kExitCardFailed;
+}
+
+// Shows the reader's progress events as a bar on a terminal.
+class ProgressHookup {
+public:
+    explicit ProgressHookup(reader& rd)
+        : events_(rd.EventSource()), bar_(stderr, ProgressBar::stderrIsTerminal()) {
+        id_ = events_.subscribe({[this, &rd] { bar_.setValue(rd.progress()); },
+                                 [this, &rd] { bar_.setMaximum(rd.progressMax()); }, nullptr});
+    }
+    ~ProgressHookup() { events_.unsubscribe(id_); }
+    ProgressHookup(const ProgressHookup&) = delete;
+    ProgressHookup& operator=(const ProgressHookup&) = delete;
+
+private:
+    readerEvents& events_;
+    ProgressBar bar_;
+    readerEvents::SubscriptionId id_ = 0;
+};
+
+std::optional<int32_t> chosenKind(const CliOptions& o) {
+    const auto kind = o.value("kind");
+    if (!kind) return std::nullopt;
+    return *kind == "station" ? cardTypeStation : cardTypeDrink;
+}
+
+// Why a card operation failed, for the operator: the card left the reader,
+// or the given message.
+std::string failureReason(CardSession& session, const std::string& otherwise) {
+    return session.rd().cardConnected() == state::kActive ? otherwise : text(msg::kCardPulled);
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = text(9068);
+        return false;
+    }
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > 1024 * 1024) {  // no card image is that big; don't load it
+        error = ec ? ec.message() : text(msg::kNotAnImage, {path, std::to_string(size)});
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = text(9071);
+        return false;
+    }
+    return true;
+}
+
+// The image appears whole or not at all.
+bool writeWholeFile(const std::string& path, const std::string& bytes, std::string& error) {
+    const std::string temp = path + ".tmp";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    std::error_code ec;
+    if (!out) {
+        std::filesystem::remove(temp, ec);
+        error = "cannot write " + temp;
+        return false;
+    }
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        error = ec.message();
+        return false;
+    }
+    return true;
+}
+
+int cmdStatus(CardSession& session) {
+    reader& rd = session.rd();
+    say(text(9060) + ": " + windows1252ToUtf8(rd.deviceType()));
+    say(text(9061) + ": " + windows1252ToUtf8(rd.driverVersion()));
+    say(text(9062) + ": " + rd.cardState());
+    return kExitDone;
+}
+
+int cmdInspect(CardSession& session, const CliOptions& o) {
+    const CardReport report = readCardReport(session.card(), session.verified());
+    std::fputs((o.flag("json") ? reportJson(report) : reportText(report)).c_str(), stdout);
+    if (!session.verified()) {
+        fail(text(msg::kNotVerified));
+        return kExitCardFailed;
+    }
+    return kExitDone;
+}
+
+int cmdFormat(CardSession& session, const CliOptions& o) {
+    orvexcard& card = session.card();
+    const int32_t kind = tasks::taskKind(chosenKind(o), card.OCardDefinedType());
+    const std::string serial = o.value("serial").value_or(
+        tasks::formatCreatorText(applicationVersion(), tasks::installationSerial()));
+    bool formatted = false;
+    {
+        ProgressHookup progress(session.rd());
+        formatted = card.formatCard(kind, serial, 65535, !o.flag("read-only"));
+    }
+    if (!formatted) {
+        fail(failureReason(session, text(msg::kFormatFailed)));
+        return kExitCardFailed;
+    }
+    // Read the card back as the window does after a format.
+    if (session.restartAndVerify() != SessionProblem::None || !session.verified()) {
+        fail(failureReason(session, text(msg::kFormatFailed)));
+        return kExitCardFailed;
+    }
+    say(text(msg::kFormatted));
+    return kExitDone;
+}
+
+// The stored duration text for the kind, or nothing when the entry cannot be
+// stored (not a number, or beyond what the two card bytes hold).
+std::optional<std::string> storedDuration(const CliOptions& o, int32_t kind) {
+    const std::string entered = o.value("duration").value_or("0");
+    const std::string stored = tasks::durationForCard(kind, entered);
+    long value = 0;
+    const auto [end, ec] = std::from_chars(stored.data(), stored.data() + stored.size(), value);
+    if (ec != std::errc() || end != stored.data() + stored.size() || value < 0 || value > 65535)
+        return std::nullopt;
+    return stored;
+}
+
+bool validDurationEntry(const CliOptions& o) {
+    const auto entered = o.value("duration");
+    if (!entered) return true;
+    return storedDuration(o, cardTypeDrink) || storedDuration(o, cardTypeStation);
+}
+
+struct WriteOutcome {
+    bool ok = false;
+    std::string message;
+};
+
+WriteOutcome writeSample(CardSession& session, const CliOptions& o, const file7kx& file) {
+    orvexcard& card = session.card();
+    int32_t kind = tasks::taskKind(chosenKind(o), card.OCardDefinedType());
+    const auto duration = storedDuration(o, kind);
+    if (!duration) return {false, text(msg::kBadDuration, {o.value("duration").value_or("")})};
+    const std::string name = o.value("name").value_or(getBaseName(file.filename()));
+    bool written = false;
+    {
+        ProgressHookup progress(session.rd());
+        written = card.writeFile7kx(file, kind, name, *duration, o.flag("combine"), o.flag("placebo"));
+    }
+    const tasks::WriteReport report = tasks::writeReport(written, file, kind);
+    const std::string message = resText(report.textOffset) + report.suffix;
+    if (report.success) return {true, message};
+    return {false, failureReason(session, message)};
+}
+
+int cmdWrite(CardSession& session, const CliOptions& o, const file7kx& file) {
+    const WriteOutcome outcome = writeSample(session, o, file);
+    if (!outcome.ok) {
+        fail(outcome.message);
+        return kExitCardFailed;
+    }
+    say(outcome.message);
+    session.restartAndVerify();  // leaves the card reconnected, as the window does
+    return kExitDone;
+}
+
+int cmdWriteBatch(CardSession& session, const CliOptions& o, const file7kx& file) {
+    int done = 0;
+    int failed = 0;
+    for (int number = 1; !interruptRequested; ++number) {
+        std::fprintf(stderr, "%s\n", text(msg::kBatchWaiting).c_str());
+        if (session.waitForCard(-1, &interruptRequested) != SessionProblem::None) break;
+        const WriteOutcome outcome = writeSample(session, o, file);
+        if (outcome.ok) {
+            ++done;
+            say(text(msg::kBatchDone, {std::to_string(number)}));
+        } else {
+            ++failed;
+            say(text(msg::kBatchFailed, {std::to_string(number), outcome.message}));
+        }
+        std::fflush(stdout);
+        session.waitForRemoval(interruptRequested);
+    }
+    say(text(msg::kBatchTotal, {std::to_string(done), std::to_string(failed)}));
+    return failed == 0 ? kExitDone : kExitCardFailed;
+}
+
+int cmdDump(CardSession& session, const std::string& path) {
+    std::string bytes;
+    {
+        ProgressHookup progress(session.rd());
+        bytes = session.rd().readOffset(0, kCardSize, false);
+    }
+    if (bytes.size() != static_cast<size_t>(kCardSize)) {
+        fail(failureReason(session, text(msg::kReadFailed)));
+        return kExitCardFailed;
+    }
+    std::string error;
+    if (!writeWholeFile(path, bytes, error)) {
+        fail(text(msg::kCannotWrite, {path, error}));
+        return kExitUsage;
+    }
+    say(text(msg::kDumped, {path}));
+    return kExitDone;
+}
+
+int cmdRestore(CardSession& session, const std::string& image) {
+    int32_t length = kCardSize;
+    int32_t written = 0;
+    {
+        ProgressHookup progress(session.rd());
+        written = session.rd().writeOffset(0, length, image, false);
+    }
+    if (written != kCardSize) {
+        fail(failureReason(session, text(msg::kWriteFailed)));
+        return kExitCardFailed;
+    }
+    say(text(msg::kRestored));
+    session.restartAndVerify();
+    return kExitDone;
+}
+
+// Everything that can be checked without a card is checked before the reader
+// is touched, so a typo never costs a card.
+struct Inputs {
+    file7kx sample;
+    std::string image;
+};
+
+int checkInputs(const CliOptions& o, Inputs& in) {
+    if (o.command == "write") {
+        if (!validDurationEntry(o)) {
+            fail(text(msg::kBadDuration, {*o.value("duration")}));
+            return kExitUsage;
+        }
+        if (!in.sample.loadFromFile(o.operands[0])) {
+            fail(resText(610) + " (610-100)");
+            return kExitUsage;
+        }
+    }
+    if (o.command == "restore") {
+        std::string error;
+        if (!readWholeFile(o.operands[0], in.image, error)) {
+            fail(text(msg::kCannotRead, {o.operands[0], error}));
+            return kExitUsage;
+        }
+        if (in.image.size() != static_cast<size_t>(kCardSize)) {
+            fail(text(msg::kNotAnImage, {o.operands[0], std::to_string(in.image.size())}));
+            return kExitUsage;
+        }
+    }
+    return kExitDone;
+}
+
+}  // namespace
+
+int runCardCommand(const CliOptions& o, platform::EventLoop& loop) {
+    Inputs in;
+    if (const int rc = checkInputs(o, in); rc != kExitDone) return rc;
+    const SessionSettings settings = sessionSettings(o);
+    CardSession session(loop, settings);
+    if (const SessionProblem p = session.startReader(); p != SessionProblem::None)
+        return reportProblem(p, settings, session);
+    if (o.command == "status") return cmdStatus(session);
+    if (o.command == "write" && o.flag("batch")) return cmdWriteBatch(session, o, in.sample);
+    if (const SessionProblem p = session.waitForCard(); p != SessionProblem::None)
+        return reportProblem(p, settings, session);
+    if (o.command == "inspect") return cmdInspect(session, o);
+    if (o.command == "format") return cmdFormat(session, o);
+    if (o.command == "write") return cmdWrite(session, o, in.sample);
+    if (o.command == "dump") return cmdDump(session, o.operands[0]);
+    return cmdRestore(session, in.image);
+}
+
+}  // namespace orvex::cli

@@ -1,0 +1,130 @@
+#include "cli/CardSession.h"
+
+#include <chrono>
+#include <cmath>
+#include <vector>
+
+#include "platform/mcard/MemoryCardBackend.h"
+#include "platform/scard32/SCard32Api.h"
+#include "readers/readerChipdrive.h"
+#include "readers/readerSCM.h"
+
+namespace orvex::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often the session looks at the state word while it waits; the driver's
+// own polling interval decides how soon a change shows.
+constexpr platform::LoopTime kLookInterval = 20ms;
+
+std::string joinNames(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const auto& n : names) joined += (joined.empty() ? "" : ", ") + ("\"" + n + "\"");
+    return joined;
+}
+
+}  // namespace
+
+CardSession::CardSession(platform::EventLoop& loop, SessionSettings settings)
+    : loop_(loop), settings_(std::move(settings)) {}
+
+CardSession::~CardSession() {
+    card_.reset();
+    if (reader_) reader_->Stopp();
+}
+
+std::string CardSession::lastState() const { return reader_ ? reader_->cardState() : ""; }
+
+bool CardSession::waitFor(double seconds, const std::function<bool()>& done, const std::atomic<bool>* stop) {
+    const bool forever = seconds < 0;
+    const auto due = loop_.now() + std::chrono::milliseconds(
+                                       forever ? 0 : static_cast<long long>(std::ceil(seconds * 1000)));
+    while (!done()) {
+        if (stop && *stop) return false;
+        if (!forever && loop_.now() >= due) return false;
+        loop_.waitUntil(forever ? loop_.now() + kLookInterval
+                                : std::min(due, loop_.now() + kLookInterval));
+    }
+    return true;
+}
+
+SessionProblem CardSession::startReader() {
+    started_ = loop_.now();
+    if (settings_.api == ReaderApi::SCM) {
+        reader_ = std::make_unique<readerSCM>(platform::makeMCardApi(), loop_);
+    } else {
+        reader_ = std::make_unique<readerChipdrive>(platform::makeSCard32Api(), loop_);
+    }
+    if (!reader_->Start(settings_.readerName)) {
+        const SessionProblem why = diagnoseReader();
+        return why == SessionProblem::None ? SessionProblem::DriverNotStarted : why;
+    }
+    reader_->setOptimizeWrite(true);
+    // The first tick sets the state word; a driver whose device never answers
+    // stays "failed".
+    waitFor(std::max(settings_.waitSeconds, 1.0), [&] {
+        const std::string s = reader_->cardState();
+        return !s.empty() && s != state::kDisconnected;
+    });
+    if (!reader_->deviceConnected()) {
+        const SessionProblem why = diagnoseReader();
+        return why == SessionProblem::None ? SessionProblem::NoReaders : why;
+    }
+    return SessionProblem::None;
+}
+
+SessionProblem CardSession::diagnoseReader() {
+    std::vector<std::string> names;
+    const platform::BackendStatus status = platform::makeMemoryCardBackend()->listReaders(names);
+    attachedReaders_ = joinNames(names);
+    if (!status.ok()) {
+        if (status.text().find("NO_ACCESS") != std::string::npos) return SessionProblem::NoAccess;
+        if (status.fault() == platform::BackendFault::Service) return SessionProblem::NoService;
+    }
+    if (names.empty()) return SessionProblem::NoReaders;
+    if (settings_.api == ReaderApi::SCM) {
+        // The driver accepts any reader whose name contains the one given.
+        bool listed = false;
+        for (const auto& n : names) listed = listed || n.find(settings_.readerName) != std::string::npos;
+        if (!listed) return SessionProblem::NoSuchReader;
+    }
+    return SessionProblem::None;
+}
+
+SessionProblem CardSession::waitForCard(double waitSeconds, const std::atomic<bool>* stop) {
+    verified_ = false;
+    const bool active =
+        waitFor(waitSeconds, [&] { return reader_->cardState() == state::kActive; }, stop);
+    if (!active) return SessionProblem::NoCard;
+    if (millisUntilActive_ < 0) millisUntilActive_ = (loop_.now() - started_).count();
+    if (!card_) {
+        card_ = std::make_unique<orvexcard>();
+        if (card_->assign(*reader_) != -1) {
+            card_.reset();
+            return SessionProblem::NoCard;
+        }
+    }
+    verified_ = card_->verifyCard();
+    return SessionProblem::None;
+}
+
+void CardSession::waitForRemoval(const std::atomic<bool>& stop) {
+    waitFor(-1, [&] {
+        const std::string s = reader_->cardState();
+        return s != state::kActive && s != state::kActiveLocked && s != state::kDetect;
+    }, &stop);
+    card_.reset();  // the next card gets its own card object
+}
+
+SessionProblem CardSession::restartAndVerify() {
+    // After a restart the SCM driver must connect the card again before it
+    // can be read; asking the reader directly does that without waiting for
+    // the next polling tick.
+    reader_->restart();
+    if (!waitFor(settings_.waitSeconds, [&] { return reader_->cardConnected() == state::kActive; }))
+        return SessionProblem::NoCard;
+    return waitForCard(settings_.waitSeconds);
+}
+
+}  // namespace orvex::cli

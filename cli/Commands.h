@@ -1,0 +1,18 @@
+#pragma once
+// The commands of orvexcard. Each prints its result on standard output and
+// every failure as one line on standard error, and answers the exit code.
+#include <atomic>
+
+#include "cli/CliOptions.h"
+#include "platform/eventloop/EventLoop.h"
+
+namespace orvex::cli {
+
+int runCardCommand(const CliOptions& options, platform::EventLoop& loop);
+int runSampleInfo(const CliOptions& options);
+int runSimCommand(const CliOptions& options);
+
+// Set from the interrupt handler: a running card operation finishes first.
+extern std::atomic<bool> interruptRequested;
+
+}  // namespace orvex::cli

@@ -1,0 +1,133 @@
+#include "cli/SimControl.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace orvex::cli {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kCard = "card.bin";
+constexpr const char* kPulled = "card.pulled.bin";
+constexpr const char* kFaults = "faults";
+
+// A reader name becomes a folder name: one path component, nothing else.
+bool validReaderName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+SimResult ioError(const std::error_code& ec) { return {SimError::Io, ec.message()}; }
+
+// The card appears whole or not at all: readers polling the folder never see
+// half a file.
+SimResult writeCardFile(const fs::path& target, const std::string& bytes) {
+    const fs::path temp = target.string() + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) return {SimError::Io, "cannot write " + temp.string()};
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return ioError(ec);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string SimControl::readerDir(const std::string& reader) const {
+    return (fs::path(dir_) / reader).string();
+}
+
+SimResult SimControl::init() {
+    std::error_code ec;
+    fs::create_directories(dir_, ec);
+    if (ec) return ioError(ec);
+    if (!readers().empty()) return {};  // an existing set-up is kept as it is
+    return plug(kDefaultReader);
+}
+
+SimResult SimControl::plug(const std::string& reader) {
+    if (!validReaderName(reader)) return {SimError::BadName, reader};
+    std::error_code ec;
+    fs::create_directories(readerDir(reader), ec);
+    return ec ? ioError(ec) : SimResult{};
+}
+
+SimResult SimControl::unplug(const std::string& reader) {
+    if (!validReaderName(reader) || !fs::is_directory(readerDir(reader)))
+        return {SimError::NoSuchReader, reader};
+    std::error_code ec;
+    fs::remove_all(readerDir(reader), ec);
+    return ec ? ioError(ec) : SimResult{};
+}
+
+SimResult SimControl::resolve(const std::string& reader, std::string& resolved) const {
+    if (reader.empty()) {
+        const auto all = readers();
+        if (all.empty()) return {SimError::NoReaders, {}};
+        resolved = all.front();
+        return {};
+    }
+    if (!validReaderName(reader) || !fs::is_directory(readerDir(reader)))
+        return {SimError::NoSuchReader, reader};
+    resolved = reader;
+    return {};
+}
+
+SimResult SimControl::insert(const std::string& reader, const std::optional<std::string>& image) {
+    std::string name;
+    if (SimResult r = resolve(reader, name); !r.ok()) return r;
+    const fs::path dir = readerDir(name);
+    if (fs::exists(dir / kCard)) return {SimError::CardPresent, name};
+    std::error_code ec;
+    if (!image && fs::exists(dir / kPulled)) {
+        fs::rename(dir / kPulled, dir / kCard, ec);
+        return ec ? ioError(ec) : SimResult{};
+    }
+    return writeCardFile(dir / kCard, image ? *image : std::string(kCardSize, ' '));
+}
+
+SimResult SimControl::remove(const std::string& reader) {
+    std::string name;
+    if (SimResult r = resolve(reader, name); !r.ok()) return r;
+    const fs::path dir = readerDir(name);
+    if (!fs::exists(dir / kCard)) return {SimError::NoCard, name};
+    std::error_code ec;
+    fs::rename(dir / kCard, dir / kPulled, ec);  // kept, so it can be inserted again
+    return ec ? ioError(ec) : SimResult{};
+}
+
+std::vector<std::string> SimControl::readers() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec)) names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());  // byte order, as the back end lists them
+    return names;
+}
+
+std::vector<SimReaderStatus> SimControl::status() const {
+    std::vector<SimReaderStatus> result;
+    for (const auto& name : readers()) {
+        const fs::path dir = readerDir(name);
+        SimReaderStatus s{name, fs::exists(dir / kCard), fs::exists(dir / kPulled), {}};
+        std::ifstream faults(dir / kFaults);
+        for (std::string line; std::getline(faults, line) && s.faults.size() < 32;) {
+            if (!line.empty()) s.faults.push_back(line.substr(0, 200));
+        }
+        result.push_back(std::move(s));
+    }
+    return result;
+}
+
+}  // namespace orvex::cli
