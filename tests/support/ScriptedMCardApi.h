@@ -33,6 +33,13 @@ public:
         std::optional<std::string> bytes; // buffer contents (whole buffer)
         std::optional<uint32_t> length;   // in/out length
         bool unavailable = false;         // throw DriverUnavailable instead
+
+        static Answer returning(platform::mcard_code c) { Answer a; a.code = c; return a; }
+        static Answer missing() { Answer a; a.unavailable = true; return a; }
+        Answer& withValue(int32_t v) { value = v; return *this; }
+        Answer& withVersion(uint32_t v) { version = v; return *this; }
+        Answer& withBytes(std::string b) { bytes = std::move(b); return *this; }
+        Answer& withLength(uint32_t l) { length = l; return *this; }
     };
 
     ScriptedMCardApi();

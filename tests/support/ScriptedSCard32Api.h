@@ -35,6 +35,12 @@ public:
         std::optional<int32_t> outputLength;   // what the library reports back
         std::optional<int32_t> inputLength;
         bool unavailable = false;
+
+        static Answer returning(int32_t c) { Answer a; a.code = c; return a; }
+        static Answer missing() { Answer a; a.unavailable = true; return a; }
+        Answer& withOutput(std::string o) { output = std::move(o); return *this; }
+        Answer& withOutputLength(int32_t l) { outputLength = l; return *this; }
+        Answer& withInputLength(int32_t l) { inputLength = l; return *this; }
     };
 
     ScriptedSCard32Api();
