@@ -4,6 +4,7 @@
 #include <charconv>
 #include <exception>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "foundation/clsRegistry.h"
@@ -190,12 +191,29 @@ bool readerBase::raise(void (readerEvents::*event)()) {
     return !alive.expired();
 }
 
+// A read may run while a write lets events run: it leaves busy to the write
+// and hands the write's progress back to the display when it ends.
 std::string readerBase::readOffset(int32_t offset, int32_t length, bool trimmed) {
     if (!running_) return "";
     if (!validRequest(offset, length)) return kReadFailed;
     const Life alive = life();
-    BusyScope scope(*this);
-    if (!setProgressMax(length)) return kReadFailed;
+    const bool nested = busy_;
+    const int16_t outerMax = progressMax_;
+    const int16_t outerProgress = progress_;
+    std::optional<std::string> result;
+    {
+        BusyScope scope(*this);
+        result = readPieces(offset, length);
+    }
+    if (alive.expired()) return kReadFailed;
+    if (nested && (!setProgressMax(outerMax) || !setProgress(outerProgress))) return kReadFailed;
+    if (!result) return kReadFailed;
+    return trimmed ? trimRight(*result) : *result;
+}
+
+std::optional<std::string> readerBase::readPieces(int32_t offset, int32_t length) {
+    const Life alive = life();
+    if (!setProgressMax(length)) return std::nullopt;
     std::string result;
     ReadCall call;
     int32_t piece = length;
@@ -203,21 +221,21 @@ std::string readerBase::readOffset(int32_t offset, int32_t length, bool trimmed)
         std::string buffer(static_cast<size_t>(piece), ' ');
         int32_t delivered = piece;
         const bool ok = readPiece(offset + position, delivered, buffer, call);
-        if (alive.expired()) return kReadFailed;
+        if (alive.expired()) return std::nullopt;
         // A reader that claims more than it was asked for, or nothing at all,
         // would overrun the buffer or never finish.
         if (!ok || delivered <= 0 || delivered > piece ||
             buffer.size() < static_cast<size_t>(delivered)) {
-            return kReadFailed;
+            return std::nullopt;
         }
         result.append(buffer, 0, static_cast<size_t>(delivered));
         loop_.processEvents();
-        if (alive.expired()) return kReadFailed;
+        if (alive.expired()) return std::nullopt;
         position += delivered;
         piece = position + delivered > length ? length - position : delivered;
-        if (!setProgress(position)) return kReadFailed;
+        if (!setProgress(position)) return std::nullopt;
     }
-    return trimmed ? trimRight(result) : result;
+    return result;
 }
 
 int32_t readerBase::writeOffset(int32_t offset, int32_t& length, std::string data,

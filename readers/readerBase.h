@@ -11,6 +11,7 @@
 // without touching it: a read then answers "failed", a write 0.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "foundation/clsLog.h"
@@ -85,6 +86,8 @@ private:
     void Timer1_Timer();
     void pollOnce();
     void onCardWordChanged(const std::string& word);
+    // The read loop; nothing when a piece failed or the driver went away.
+    std::optional<std::string> readPieces(int32_t offset, int32_t length);
     int16_t readInterval(const char* valueName) const;
     bool setCardState(const std::string& word);
     bool setProgressMax(int32_t value);
