@@ -90,6 +90,9 @@ protected:
         }
         return {};
     }
+    void expectLog(const std::vector<std::string>& expected) const {
+        EXPECT_EQ(logFrom(expected), expected);
+    }
     int logCount(const std::string& text) const {
         int n = 0;
         for (const auto& line : logTexts()) n += line == text ? 1 : 0;

@@ -15,6 +15,8 @@ constexpr int32_t kContext = 1;
 constexpr int32_t kMCardContext = 7;
 constexpr int32_t kCardHandle = 9;
 constexpr int32_t kStateEmpty = 2;
+// What PC/SC answers when no reader is attached.
+constexpr mcard_code kNoReadersAvailable = 0x8010002Eu;
 
 template <typename T>
 void applyIf(const std::optional<T>& value, T& target) {
@@ -78,6 +80,7 @@ mcard_code ScriptedMCardApi::SCardListReadersA(int32_t context, const std::strin
     list += '\0';
     if (a) applyIf(a->bytes, list);
     if (a && a->code != mc::MCARD_S_SUCCESS) return a->code;
+    if (readers.empty() && !(a && a->bytes)) return kNoReadersAvailable;
     buffer.replace(0, std::min(list.size(), buffer.size()), list, 0, std::min(list.size(), buffer.size()));
     length = static_cast<uint32_t>(std::min(list.size(), buffer.size()));
     if (a) applyIf(a->length, length);
