@@ -1,4 +1,4 @@
-#include "support/MemoryCardReader.h"
+#include "MemoryCardReader.h"
 
 #include "foundation/modCommon.h"
 
