@@ -206,10 +206,10 @@ bool orvexcard::formatCard(int32_t kind, const std::string& serial, int32_t coun
 }
 
 bool orvexcard::writeFile7kx(const file7kx& file, int32_t& kind, const std::string& name,
-                             std::string duration, bool combineSeq, bool placebo) {
+                             const std::string& durationText, bool combineSeq, bool placebo) {
     if (kind != cardTypeDrink && kind != cardTypeStation) return false;
     log_.log("orvexcard.writeFile7kx(" + file.filename() + ", " + std::to_string(kind) + ")");
-    if (duration.empty()) duration = "0";
+    const std::string duration = durationText.empty() ? std::string("0") : durationText;
     if (!roundedDecimalInRange(duration, 0, 65535)) {
         log_.log(quoted("  FAILED: duration is not a number from 0 to 65535: ", duration));
         return false;

@@ -55,7 +55,7 @@ public:
     // 0..65535 is refused before anything is written. kind becomes 0 when the
     // header could not be made to match.
     bool writeFile7kx(const file7kx& file, int32_t& kind, const std::string& name,
-                      std::string duration, bool combineSeq, bool placebo);
+                      const std::string& duration, bool combineSeq, bool placebo);
 
 private:
     struct Guess {

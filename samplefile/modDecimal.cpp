@@ -38,7 +38,8 @@ std::optional<double> decimalValue(std::string_view text) {
     }
     if (!isPlainNumber(text)) return std::nullopt;
     // from_chars wants a digit before the point.
-    const std::string digits = text.front() == '.' ? "0" + std::string(text) : std::string(text);
+    std::string digits(text);
+    if (digits.front() == '.') digits.insert(digits.begin(), '0');
     double value = 0;
     const auto [end, ec] =
         std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed);
