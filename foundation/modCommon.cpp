@@ -88,6 +88,10 @@ std::string utf8ToWindows1252(std::string_view utf8) {
                 cp = (cp << 6) | (c & 0x3F);
             }
         }
+        // Overlong forms, surrogates and values past U+10FFFF are not text.
+        static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
+        if (valid && (cp < kMinimum[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
+            valid = false;
         if (!valid) {
             out += '?';
             ++i;

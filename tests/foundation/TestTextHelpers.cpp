@@ -28,6 +28,9 @@ TEST(windows1252, round_trip_and_replacement) {
     EXPECT_EQ(utf8ToWindows1252("a\xe2\x82"), "a??");
     EXPECT_EQ(utf8ToWindows1252("日本"), "??");
     EXPECT_EQ(utf8ToWindows1252("\xf0\x9f\x98\x80x"), "?x");
+    // An overlong NUL must not smuggle a NUL byte onto a card.
+    EXPECT_EQ(utf8ToWindows1252("a\xc0\x80"), "a??");
+    EXPECT_EQ(utf8ToWindows1252("\xed\xa0\x80"), "???");
     // The salt of the card id: two diaeresis characters become two bytes 0xA8.
     EXPECT_EQ(utf8ToWindows1252("k4w9#¨¨"), "k4w9#\xa8\xa8");
 }

@@ -1,0 +1,83 @@
+// Cards from anywhere: identification, verification and every field getter on
+// any 16384-byte card image, through the drink and the station card objects.
+// The first input byte chooses reader faults and whether the card id is made
+// to match the header, so the counter checks behind it are reached too; the
+// rest is the image (blank-padded or cut to the card's size).
+#include <stdlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "cards/orvexcard.h"
+#include "foundation/clsRegistry.h"
+#include "foundation/modCommon.h"
+// The fuzz build links the core library only; the fake comes in as source.
+#include "tests/support/MemoryCardReader.cpp"
+
+using namespace orvex;
+using orvex::test::MemoryCardReader;
+
+namespace {
+
+struct Card {
+    MemoryCardReader rd;
+    orvexcard ocard;
+    odrinkcard drink;
+    otherapycard station;
+    Card() {
+        ocard.assign(rd);
+        drink.assign_reader(rd);
+        station.assign_reader(rd);
+    }
+};
+
+Card* card = nullptr;
+
+size_t consume(CardObject& object) {
+    return object.fileLength().size() + object.fileLastModified().size() +
+           object.fileComments().size() + object.fileSerial().size() +
+           object.fileFingerprint().size() + object.filedata().size() +
+           object.cardDuration().size() + static_cast<size_t>(object.cardPlaybCounter()) +
+           object.cardName(true).size() + object.cardid().size();
+}
+
+// Writes the id the header texts call for, as a formatted card holds it.
+void matchCardId(MemoryCardReader& rd) {
+    const auto text = [&](layout::Field f) { return trimRight(rd.bytes(f.offset, f.width)); };
+    const std::string id = computeCardId(text(layout::kSerial), text(layout::kLastModified),
+                                         text(layout::kVersion), text(layout::kCompany),
+                                         text(layout::kPurpose));
+    rd.setBytes(layout::kCardId.offset, id);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::string dir = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
+    if (!mkdtemp(dir.data())) abort();
+    setenv("ORVEXCARD_REGISTRY_DIR", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, "/dev/null");
+    card = new Card;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    std::string image(reinterpret_cast<const char*>(data) + 1, size - 1);
+    image.resize(MemoryCardReader::kCardSize, ' ');
+    card->rd.memory() = image;
+    if (data[0] & 1) matchCardId(card->rd);
+    card->rd.failReads(data[0] & 2);
+
+    card->ocard.verifyCard();
+    volatile size_t sink = 0;
+    sink = sink + card->ocard.cardName(true).size() + card->ocard.cardDuration().size() +
+           card->ocard.fileComments().size() + card->ocard.cardCombineSeq() +
+           card->ocard.cardPlacebo() + consume(card->drink) + consume(card->station);
+    if (card->rd.memory().size() != static_cast<size_t>(MemoryCardReader::kCardSize)) abort();
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "CardFixture.h"
+#include "cards/odrinkcard.h"
+#include "cards/otherapycard.h"
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+class CardFields : public CardFixture {
+protected:
+    void SetUp() override {
+        CardFixture::SetUp();
+        ASSERT_TRUE(drink_.assign_reader(card_));
+        ASSERT_TRUE(station_.assign_reader(card_));
+        int32_t counter = 65535;
+        ASSERT_TRUE(drink_.formatCard("serial", counter, true));
+        card_.resetCounters();
+    }
+    odrinkcard drink_;
+    otherapycard station_;
+};
+
+}  // namespace
+
+TEST_F(CardFields, counter_values_are_limited_to_0_and_65535) {
+    int32_t value = 70000;
+    ASSERT_TRUE(drink_.setCardPlaybCounter(value));
+    EXPECT_EQ(value, 65535);
+    EXPECT_EQ(drink_.cardPlaybCounter(), 65535);
+    value = -5;
+    ASSERT_TRUE(drink_.setCardPlaybCounter(value));
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(drink_.cardPlaybCounter(), 0);
+}
+
+TEST_F(CardFields, counter_without_a_readable_card_id_is_blanked_and_reported) {
+    int32_t value = 65535;
+    card_.failReads(true);
+    EXPECT_FALSE(drink_.setCardPlaybCounter(value));
+    card_.failReads(false);
+    EXPECT_EQ(field(layout::kPlaybCounter), blanks(10));
+    EXPECT_EQ(drink_.cardPlaybCounter(), 0);
+}
+
+TEST_F(CardFields, raw_fields_keep_a_trailing_blank) {
+    card_.setBytes(63, std::string(15, '\x07') + " ");
+    EXPECT_EQ(drink_.cardid(), std::string(15, '\x07') + " ");
+    int32_t value = 300;
+    installCounterRandomSource([] { return uint8_t{0x01}; });
+    // Choose a value whose second copy ends in 0x20: try until the CRC does.
+    for (value = 0; value < 65535; ++value) {
+        int32_t v = value;
+        ASSERT_TRUE(drink_.setCardPlaybCounter(v));
+        if (field(layout::kPlaybCounter).back() == ' ') break;
+    }
+    ASSERT_LT(value, 65535);
+    EXPECT_EQ(drink_.cardPlaybCounter(), value);
+}
+
+TEST_F(CardFields, duration_is_two_bytes_high_first_and_bad_values_write_nothing) {
+    ASSERT_TRUE(drink_.setCardDuration("5400"));
+    EXPECT_EQ(field(layout::kDuration), std::string("\x15\x18"));
+    EXPECT_EQ(drink_.cardDuration(), "5400");
+    card_.resetCounters();
+    for (const char* bad : {"abc", "70000", "-1", "", "1e3"}) {
+        EXPECT_FALSE(drink_.setCardDuration(bad)) << bad;
+    }
+    EXPECT_EQ(card_.counters().writeCalls, 0);
+    EXPECT_EQ(drink_.cardDuration(), "5400");
+    card_.failReads(true);
+    EXPECT_EQ(drink_.cardDuration(), "failed");
+}
+
+TEST_F(CardFields, a_length_that_is_not_a_number_hides_the_file_fields) {
+    card_.setBytes(256, "eight   ");
+    card_.setBytes(278, "a comment");
+    card_.resetCounters();
+    EXPECT_EQ(drink_.fileLength(), "0");
+    EXPECT_EQ(drink_.fileComments(), "");
+    EXPECT_EQ(drink_.fileSerial(), "");
+    EXPECT_EQ(drink_.filedata(), "");
+    EXPECT_EQ(card_.counters().bytesRead, 4 * 8) << "only the length field is read";
+}
+
+TEST_F(CardFields, file_data_never_reads_past_the_data_area) {
+    card_.setBytes(256, "99999999");
+    EXPECT_EQ(drink_.filedata().size(), 15616u);
+    card_.setBytes(256, "-5      ");
+    EXPECT_EQ(drink_.filedata(), "");
+    card_.setBytes(256, "3       ");
+    card_.setBytes(768, "ab ");
+    EXPECT_EQ(drink_.filedata(), "ab ");
+}
+
+TEST_F(CardFields, a_failed_read_is_the_fields_value) {
+    card_.failReads(true);
+    EXPECT_EQ(drink_.cardName(true), "failed");
+    EXPECT_EQ(drink_.cardPlaybCounter(), 0);
+    EXPECT_EQ(drink_.fileLength(), "0");
+    EXPECT_FALSE(station_.cardPlacebo(true));
+}
+
+TEST_F(CardFields, station_flags_are_one_byte_each) {
+    ASSERT_TRUE(station_.setCardCombineSeq(true, true));
+    EXPECT_EQ(card_.bytes(157, 2), "1 ");
+    EXPECT_TRUE(station_.cardCombineSeq(true));
+    EXPECT_FALSE(station_.cardPlacebo(true));
+    ASSERT_TRUE(station_.setCardPlacebo(true, true));
+    ASSERT_TRUE(station_.setCardCombineSeq(true, false));
+    EXPECT_EQ(card_.bytes(157, 2), std::string("\0" "1", 2));
+}
+
+TEST_F(CardFields, refused_writes_are_failures) {
+    card_.refuseWritesFrom(1);
+    EXPECT_FALSE(drink_.setCardName(false, "x"));
+    EXPECT_FALSE(drink_.setCardPurpose(true, "orvexdrink"));
+    EXPECT_FALSE(station_.setCardPlacebo(true, true));
+    int32_t counter = 65535;
+    EXPECT_FALSE(drink_.formatCardHeader());
+    EXPECT_FALSE(drink_.formatCard("s", counter, true));
+}
+
+TEST_F(CardFields, a_reader_whose_card_is_not_active_is_not_taken) {
+    odrinkcard other;
+    card_.setCardState("activelocked");
+    EXPECT_FALSE(other.assign_reader(card_));
+    EXPECT_EQ(other.cardName(true), "failed");
+    EXPECT_FALSE(other.setCardName(false, "x"));
+    EXPECT_EQ(card_.counters().writeCalls, 0);
+}
+
+TEST_F(CardFields, an_optimized_write_of_an_empty_value_counts_as_done) {
+    card_.setOptimizeWrite(true);
+    EXPECT_TRUE(drink_.setCardPurpose(true, ""));
+    EXPECT_EQ(drink_.cardPurpose(true), "orvexdrink");
+}

@@ -1,0 +1,94 @@
+#pragma once
+// A reader whose card is 16384 bytes in memory. It keeps the reader contract
+// the drivers keep (trimmed reads, optimizeWrite shortening, cut and pad with
+// blanks, "failed" for a read outside the card, 0 for a failed write), counts
+// calls and bytes, and can be told to refuse writes, fail reads or report a
+// card state other than "active". A refused write changes no byte.
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "readers/reader.h"
+
+namespace orvex::test {
+
+class MemoryCardReader final : public reader {
+public:
+    static constexpr int32_t kCardSize = 16384;
+
+    struct Counters {
+        int32_t readCalls = 0;
+        int32_t writeCalls = 0;
+        int64_t bytesRead = 0;
+        int64_t bytesWritten = 0;
+    };
+    struct WriteCall {
+        int32_t offset;
+        int32_t length;  // after shortening
+        bool trimmed;
+        bool accepted;
+    };
+
+    // A running reader with an "active" card filled with fill.
+    explicit MemoryCardReader(char fill = ' ');
+
+    // --- the card --------------------------------------------------------
+    std::string& memory() { return memory_; }
+    const std::string& memory() const { return memory_; }
+    std::string bytes(int32_t offset, int32_t length) const;
+    void setBytes(int32_t offset, const std::string& data);
+
+    // --- faults ----------------------------------------------------------
+    // The state word cardConnected and cardState answer.
+    void setCardState(const std::string& word) { cardState_ = word; }
+    // Refuses the n-th write call (1-based, counted since the last
+    // resetCounters); the writes before and after it succeed.
+    void refuseWrite(int32_t n) { refuseFrom_ = refuseTo_ = n; }
+    // Refuses the n-th write call and every later one (a pulled card).
+    void refuseWritesFrom(int32_t n) { refuseFrom_ = n, refuseTo_ = INT32_MAX; }
+    void acceptAllWrites() { refuseFrom_ = refuseTo_ = 0; }
+    void failReads(bool on) { failReads_ = on; }
+
+    // --- what happened ---------------------------------------------------
+    const Counters& counters() const { return counters_; }
+    const std::vector<WriteCall>& writes() const { return writes_; }
+    int32_t restarts() const { return restarts_; }
+    void resetCounters();
+
+    // --- reader ----------------------------------------------------------
+    readerEvents& EventSource() override { return events_; }
+    bool Start(const std::string& readerName) override;
+    void Stopp() override { running_ = false; }
+    void restart() override;
+    std::string cardState() const override { return cardState_; }
+    bool isRunning() const override { return running_; }
+    int16_t progress() const override { return 0; }
+    int16_t progressMax() const override { return 0; }
+    bool optimizeWrite() const override { return optimizeWrite_; }
+    void setOptimizeWrite(bool on) override { optimizeWrite_ = on; }
+    std::string driverVersion() override { return "memory 1.0"; }
+    bool deviceConnected() override { return true; }
+    std::string deviceType() override { return "memory card"; }
+    std::string cardConnected() override { return cardState_; }
+    std::string readOffset(int32_t offset, int32_t length, bool trimmed) override;
+    int32_t writeOffset(int32_t offset, int32_t& length, std::string data, bool trimmed) override;
+
+private:
+    static bool inCard(int32_t offset, int32_t length);
+    bool refusesCall(int32_t call) const { return call >= refuseFrom_ && call <= refuseTo_; }
+
+    std::string memory_;
+    std::string cardState_ = state::kActive;
+    bool running_ = true;
+    bool optimizeWrite_ = false;
+    bool failReads_ = false;
+    int32_t refuseFrom_ = 0;
+    int32_t refuseTo_ = 0;
+    int32_t restarts_ = 0;
+    Counters counters_;
+    std::vector<WriteCall> writes_;
+    readerEvents events_;
+};
+
+}  // namespace orvex::test
