@@ -57,6 +57,11 @@ public:
     bool writeFile7kx(const file7kx& file, int32_t& kind, const std::string& name,
                       const std::string& duration, bool combineSeq, bool placebo);
 
+    // The card object whose fields describe the card: the station card's for
+    // kind 2, the drink card's otherwise (the layout is the same up to the
+    // station card's flags).
+    CardObject& cardObject() { return cardOf(definedType_); }
+
 private:
     struct Guess {
         int32_t kind = cardTypeNone;

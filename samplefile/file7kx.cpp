@@ -48,29 +48,36 @@ std::vector<std::string> split(const std::string& text, char separator) {
 bool file7kx::loadFromFile(const std::string& path) {
     clsLog log;
     log.log("filename: " + path);
+    loadError_ = LoadError::NotFound;
     if (!fileExists(path)) {
         log.log(path + " - File not found");
         return false;
     }
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
+    loadError_ = LoadError::Unreadable;
     if (ec) return false;
     if (size != static_cast<std::uintmax_t>(kFileSize)) {
         log.log("filelen: " + std::to_string(size));
+        loadError_ = LoadError::WrongSize;
         return false;
     }
     filename_ = path;
     std::ifstream in(path, std::ios::binary);
     if (!in || !readHeader(in, log) || !readSamples(in)) return false;
+    loadError_ = LoadError::None;
     return verify();
 }
 
 bool file7kx::readHeader(std::istream& in, clsLog& log) {
     std::string header(kHeaderSize, '\0');
     if (!in.read(header.data(), kHeaderSize)) return false;
-    const std::string format = trimBlanks(take(header, kFormat));
-    log.log("file format: " + format);
-    if (format != kFormatName) return false;
+    formatName_ = trimBlanks(take(header, kFormat));
+    log.log("file format: " + formatName_);
+    if (formatName_ != kFormatName) {
+        loadError_ = LoadError::WrongFormat;
+        return false;
+    }
     log.log("last modified: " + take(header, kStamp));
     lastModified_ = take(header, kStamp);
     log.log("lastmod: " + lastModified_);

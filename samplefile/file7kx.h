@@ -18,10 +18,15 @@ public:
     static constexpr int32_t kSampleCount = 4410;
     static constexpr int32_t kSampleBytes = 2 * kSampleCount;
     using Samples = std::array<int16_t, kSampleCount>;
+    // Why the last load was refused, for the operator's message.
+    enum class LoadError { None, NotFound, WrongSize, WrongFormat, Unreadable };
 
     // Reads and checks the file; every step leaves its own line in a log of
     // this load. Fields reached before a failure keep their new values.
     bool loadFromFile(const std::string& path);
+    LoadError loadError() const { return loadError_; }
+    // The format name the last load found (blanks removed at both ends).
+    const std::string& formatName() const { return formatName_; }
 
     const std::string& filename() const { return filename_; }
     void setFilename(const std::string& path) { filename_ = path; }
@@ -66,6 +71,8 @@ private:
     int32_t versionPart(size_t index) const;
     void overwriteComment(size_t from, const std::string& text);
 
+    LoadError loadError_ = LoadError::None;
+    std::string formatName_;
     std::string filename_;
     std::string lastModified_;
     std::string comment_;

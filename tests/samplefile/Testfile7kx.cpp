@@ -62,6 +62,7 @@ TEST(file7kx_load, a_file_of_the_wrong_size_is_refused_before_its_format_is_read
         const std::string path = writeSampleFile(bytes);
         file7kx file;
         EXPECT_FALSE(file.loadFromFile(path)) << size;
+        EXPECT_EQ(file.loadError(), file7kx::LoadError::WrongSize) << size;
         EXPECT_EQ(file.filename(), "") << size;
         expectLogLinesInOrder(path, {"filelen: " + std::to_string(size)});
         EXPECT_EQ(logText().find("file format", logText().rfind("filename: " + path)),
@@ -73,6 +74,7 @@ TEST(file7kx_load, a_missing_file_is_reported_with_its_path) {
     const std::string path = makeTempDir() + "/absent.7kx";
     file7kx file;
     EXPECT_FALSE(file.loadFromFile(path));
+    EXPECT_EQ(file.loadError(), file7kx::LoadError::NotFound);
     expectLogLinesInOrder(path, {path + " - File not found"});
 }
 
@@ -81,11 +83,14 @@ TEST(file7kx_format, leading_blanks_pass_capitals_and_other_versions_do_not) {
     parts.format = "  7kx/1.0.0";
     file7kx accepted;
     EXPECT_TRUE(accepted.loadFromFile(writeSampleFile(sampleFileBytes(parts))));
+    EXPECT_EQ(accepted.loadError(), file7kx::LoadError::None);
     for (const char* name : {"7KX/1.0.0", "7kx/1.0.1", "7kx/1.0.0x"}) {
         parts.format = name;
         const std::string path = writeSampleFile(sampleFileBytes(parts));
         file7kx file;
         EXPECT_FALSE(file.loadFromFile(path)) << name;
+        EXPECT_EQ(file.loadError(), file7kx::LoadError::WrongFormat) << name;
+        EXPECT_EQ(file.formatName(), name);
         EXPECT_EQ(file.filename(), path) << "the path is kept past the size check";
         EXPECT_EQ(file.lastModified(), "") << "nothing after the format is read";
         expectLogLinesInOrder(path, {std::string("file format: ") + name});
