@@ -11,11 +11,12 @@
 namespace orvex::platform {
 
 struct RegFileExtras {
-    // Comments and unreadable lines before the first section (UTF-8).
+    // Comments and unreadable lines before the first section, and the lines
+    // that followed a key deletion, commented out (UTF-8).
     std::vector<std::string> preamble;
     // Blocks under section headers that could not be read (another root, a
-    // malformed or too deep path), header included, and the lines that
-    // followed a key deletion, commented out. Written at the end of the file.
+    // malformed or too deep path), header included. Written at the end of
+    // the file, where each block still follows its own header.
     std::vector<std::string> trailing;
 };
 

@@ -210,7 +210,15 @@ private:
             case Target::Preamble: doc_.extras.preamble.push_back(codePointsToUtf8(raw)); break;
             case Target::Key: key_->kept.push_back(codePointsToUtf8(raw)); break;
             case Target::Orphan: doc_.extras.trailing.push_back(codePointsToUtf8(raw)); break;
-            case Target::Ignored: doc_.extras.trailing.push_back("; " + codePointsToUtf8(raw)); break;
+            case Target::Ignored:
+                // Commented out before the first section, where a rewrite
+                // leaves them; the deletion they followed is named first.
+                if (!deletedHeader_.empty()) {
+                    doc_.extras.preamble.push_back("; " + deletedHeader_);
+                    deletedHeader_.clear();
+                }
+                doc_.extras.preamble.push_back("; " + codePointsToUtf8(raw));
+                break;
         }
     }
 
@@ -228,6 +236,7 @@ private:
         if (path->deletion) {
             deleteKey(path->parts);
             target_ = Target::Ignored;
+            deletedHeader_ = codePointsToUtf8(raw);
             return;
         }
         key_ = &rootKey_;
@@ -414,6 +423,7 @@ private:
     ParseKey rootKey_;
     ParseKey* key_ = nullptr;
     Target target_ = Target::Preamble;
+    std::string deletedHeader_;
     bool headerSeen_ = false;
     bool unicodeHex_ = true;
 };
