@@ -81,18 +81,24 @@ class LineSource {
 public:
     explicit LineSource(const std::u32string& text) : text_(text) {}
     bool next(std::u32string_view& line) {
+        if (!peek(line)) return false;
+        pos_ = next_;
+        return true;
+    }
+    bool peek(std::u32string_view& line) {
         if (pos_ >= text_.size()) return false;
         size_t end = text_.find(U'\n', pos_);
         if (end == std::u32string::npos) end = text_.size();
         line = std::u32string_view(text_).substr(pos_, end - pos_);
-        if (!line.empty() && line.back() == U'\r') line.remove_suffix(1);
-        pos_ = end + 1;
+        while (!line.empty() && line.back() == U'\r') line.remove_suffix(1);
+        next_ = end + 1;
         return true;
     }
 
 private:
     const std::u32string& text_;
     size_t pos_ = 0;
+    size_t next_ = 0;
 };
 
 // The tree while parsing: indexed by folded name, deletions leave holes, so
@@ -286,8 +292,15 @@ private:
         std::vector<std::u32string_view> rawLines{raw};
         const std::optional<ParsedValue> v = parseValue(t, rawLines);
         if (!v) {
-            for (const auto r : rawLines) unreadable(r);
-            return;
+            // A list with its continuation lines stays one entry, so that a
+            // rewrite cannot join it with a line it did not join before.
+            std::u32string group;
+            for (const auto r : rawLines) {
+                if (!group.empty()) group += U'\n';
+                group += r;
+            }
+            doc_.unreadableLines += rawLines.size();
+            return keep(group);
         }
         if (v->deletion) {
             key_->removeValue(v->name);
@@ -374,14 +387,16 @@ private:
         return hexToData(bytes, v);
     }
 
-    // Joins the continuation lines of a hex list ending in "\".
+    // Joins the continuation lines of a hex list ending in "\"; a blank line
+    // ends the list.
     bool continued(std::u32string& list, std::vector<std::u32string_view>& rawLines) {
         while (true) {
             while (!list.empty() && isBlank(list.back())) list.pop_back();
             if (list.empty() || list.back() != U'\\') return true;
             list.pop_back();
             std::u32string_view next;
-            if (!lines_.next(next)) return true;
+            if (!lines_.peek(next) || trim(next).empty()) return true;
+            lines_.next(next);
             rawLines.push_back(next);
             list += trim(next);
             if (list.size() > kMaxLogicalLine) return false;

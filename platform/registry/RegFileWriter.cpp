@@ -80,8 +80,14 @@ public:
     }
 
 private:
+    // A kept entry that ends in "\" is followed by a blank line, so that
+    // reading the file again does not join it with the next one.
     void lines(const std::vector<std::string>& ls) {
-        for (const auto& l : ls) out_ += l + '\n';
+        for (const auto& l : ls) {
+            out_ += l + '\n';
+            const size_t end = l.find_last_not_of(" \t");
+            if (end != std::string::npos && l[end] == '\\') out_ += '\n';
+        }
     }
 
     // Intermediate keys without values are implied by their subkeys' sections.
