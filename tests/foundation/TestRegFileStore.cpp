@@ -7,14 +7,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <random>
 #include <string>
 
-#include "tests/support/TestEnvironment.h"
+#include "tests/foundation/ScopedEnv.h"
 #include "foundation/clsRegistry.h"
 #include "platform/registry/RegFileLocation.h"
 #include "platform/registry/RegFileParser.h"
@@ -28,26 +26,8 @@ namespace {
 
 const std::string kKey = "SOFTWARE\\Tessovanwerk\\OrvexCard";
 
-// Sets an environment variable for one test and puts the old value back.
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~EnvVar() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-// A registry directory of its own for one test.
-struct StoreDir {
-    std::string dir = test::makeTempDir("reg");
-    EnvVar env{"ORVEXCARD_REGISTRY_DIR", dir.c_str()};
-    std::string hkcu() const { return dir + "/HKCU.reg"; }
-};
+using EnvVar = test::ScopedEnv;
+using StoreDir = test::ScopedRegistryDir;
 
 std::string read(const std::string& name) {
     platform::RegFileStore store;  // a fresh store: what another process sees
