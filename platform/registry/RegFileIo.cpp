@@ -11,6 +11,8 @@
 namespace orvex::platform {
 namespace {
 
+namespace fs = std::filesystem;
+
 FileStamp stampOf(const struct stat& st) {
     FileStamp s;
     s.exists = true;
@@ -111,6 +113,16 @@ bool replaceFile(const std::string& path, const std::string& bytes) {
     }
     syncDirectory(dir);
     return true;
+}
+
+void removeStaleTemporaries(const std::string& path) {
+    const std::string prefix = "." + fileNameOf(path) + ".tmp-";
+    std::error_code ec;
+    for (fs::directory_iterator it(directoryOf(path), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
+            fs::remove(it->path(), ec);
+    }
 }
 
 bool copyAside(const std::string& path, const std::string& bytes) {

@@ -31,6 +31,9 @@ ReadResult readFileBounded(const std::string& path, size_t limit, std::string& b
 // synced. The old file's permissions are kept (0644 for a new file). On
 // failure the old file is untouched and the temporary file removed.
 bool replaceFile(const std::string& path, const std::string& bytes);
+// Removes the temporary files replaceFile left behind when its process died
+// half way; call only while holding the lock every writer takes.
+void removeStaleTemporaries(const std::string& path);
 // Writes bytes to a new file "<path>.bad-<stamp>"; false when that fails.
 bool copyAside(const std::string& path, const std::string& bytes);
 // Creates the directory and its parents as needed.

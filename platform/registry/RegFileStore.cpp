@@ -55,6 +55,7 @@ reg_code RegFileStore::beginChange(uint32_t root) {
     if (path.empty() || !makeDirectories(directoryOf(path)) ||
         !f.lock.acquire(path + ".lock", kLockTimeoutMs))
         return reg::ERROR_ACCESS_DENIED;
+    removeStaleTemporaries(path);
     load(root, f, path);  // always afresh: the file may have changed in between
     if (f.read == ReadResult::Ok || f.read == ReadResult::Missing) return reg::ERROR_SUCCESS;
     f.lock.release();

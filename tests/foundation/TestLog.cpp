@@ -34,7 +34,7 @@ size_t count(const std::string& text, const std::string& part) {
 }
 
 // Fixes the clock, the title and the version; restores them afterwards.
-class LogFixture : public ::testing::Test {
+class clsLogFile : public ::testing::Test {
 protected:
     void SetUp() override {
         installClock(&clock_);
@@ -55,7 +55,7 @@ private:
 
 }  // namespace
 
-TEST_F(LogFixture, exact_lines_start_block_and_terminate) {
+TEST_F(clsLogFile, exact_lines_start_block_and_terminate) {
     const std::string path = test::makeTempDir("log") + "/trace.log";
     storeLogPath(path);
     {
@@ -78,7 +78,7 @@ TEST_F(LogFixture, exact_lines_start_block_and_terminate) {
                       "2027-01-02 23:59:05 - clsLog.Class_Terminate()\r\n");
 }
 
-TEST_F(LogFixture, default_path_is_stored_and_reused) {
+TEST_F(clsLogFile, default_path_is_stored_and_reused) {
     const std::string program = test::makeTempDir("prog");
     setProgramDirectory(program);
     setApplicationVersion(AppVersion{3, 10, 0});
@@ -99,7 +99,7 @@ TEST_F(LogFixture, default_path_is_stored_and_reused) {
     EXPECT_EQ(count(file, "OrvexCard wizard 3.10.0\r\n"), 2u);
 }
 
-TEST_F(LogFixture, unwritable_program_directory_falls_back_to_the_state_directory) {
+TEST_F(clsLogFile, unwritable_program_directory_falls_back_to_the_state_directory) {
     const std::string blocker = test::makeTempDir("blk") + "/file";
     test::writeFileBytes(blocker, "x");
     setProgramDirectory(blocker + "/bin");
@@ -114,7 +114,7 @@ TEST_F(LogFixture, unwritable_program_directory_falls_back_to_the_state_director
     EXPECT_EQ(count(test::readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 1u);
 }
 
-TEST_F(LogFixture, stored_path_is_used_unchanged_and_never_rewritten) {
+TEST_F(clsLogFile, stored_path_is_used_unchanged_and_never_rewritten) {
     const std::string dir = test::makeTempDir("log");
     const std::string stored = dir + "/J\xFCrgen.log";  // Windows-1252, as settings are
     storeLogPath(stored);
@@ -125,7 +125,7 @@ TEST_F(LogFixture, stored_path_is_used_unchanged_and_never_rewritten) {
     EXPECT_FALSE(fs::exists(programDirectory() + "/OrvexCard wizard.log"));
 }
 
-TEST_F(LogFixture, an_unwritable_log_is_reported_once_and_stops_nothing) {
+TEST_F(clsLogFile, an_unwritable_log_is_reported_once_and_stops_nothing) {
     const std::string blocker = test::makeTempDir("blk") + "/file";
     test::writeFileBytes(blocker, "x");
     storeLogPath(blocker + "/x.log");

@@ -212,9 +212,12 @@ TEST(RegFileStore, a_crash_mid_write_leaves_a_whole_file) {
         EXPECT_EQ(doc.unreadableLines, 0u) << round;
         EXPECT_EQ(read("keep"), "me") << round;
     }
-    // The dead writer's lock went with it.
+    // The dead writer's lock went with it, and its half-written temporary
+    // files go with the next write.
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kKey, "after", REG_SZ, std::string("ok"));
     EXPECT_EQ(read("after"), "ok");
+    for (const auto& entry : fs::directory_iterator(d.dir))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
 }
 
 TEST(RegFileStore, unreadable_lines_survive_a_rewrite) {
@@ -324,6 +327,17 @@ TEST(RegFileStore, a_write_that_cannot_be_saved_leaves_everything_as_it_was) {
     EXPECT_EQ(test::readFileBytes(d.hkcu()), before);
     for (const auto& entry : fs::directory_iterator(d.dir))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
+}
+
+TEST(RegFileStore, a_linked_store_file_is_written_through_its_link) {
+    StoreDir d;
+    const std::string target = test::makeTempDir("shared") + "/settings.reg";
+    test::writeFileBytes(target, "REGEDIT4\r\n[HKEY_CURRENT_USER\\" + kKey + "]\r\n\"api\"=\"MCARD\"\r\n");
+    fs::create_symlink(target, d.hkcu());
+    clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kKey, "reader", REG_SZ, std::string("R"));
+    EXPECT_TRUE(fs::is_symlink(d.hkcu()));
+    const std::string file = test::readFileBytes(target);
+    EXPECT_NE(file.find("\"api\"=\"MCARD\"\n\"reader\"=\"R\"\n"), std::string::npos) << file;
 }
 
 TEST(RegFileStore, a_change_that_fails_releases_the_lock) {
