@@ -325,7 +325,7 @@ private:
             v.deletion = true;
             return v;
         }
-        if (!data(rest, rawLines, v)) return std::nullopt;
+        if (!data(rest, rawLines, v) || v.data.size() > kMaxValueDataSize) return std::nullopt;
         return v;
     }
 
