@@ -1,5 +1,7 @@
 #include "platform/pcsc/PcscBackend.h"
 
+#include <algorithm>
+
 #include "platform/pcsc/StorageCardProtocol.h"
 #include "platform/pcsc/pcscErrorName.h"
 

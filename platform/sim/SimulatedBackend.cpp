@@ -1,7 +1,6 @@
 #include "platform/sim/SimulatedBackend.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 namespace orvex::platform {
@@ -84,13 +82,13 @@ BackendStatus SimulatedBackend::cardPresence(const std::string& reader, uint32_t
 
 BackendStatus SimulatedBackend::cardType(const std::string& reader, uint8_t& type) {
     std::string path;
-    BackendStatus status = cardFile(reader, path);
-    if (!status.ok()) return status;
-    std::error_code error;
-    if (fs::file_size(path, error) != kMemoryCardSize) {
-        type = 0;
+    const BackendStatus status = cardFile(reader, path);
+    if (status.fault() == BackendFault::Card) {
+        type = 0;  // a card.bin of the wrong size: a card, but not one of ours
         return BackendStatus::success();
     }
+    if (!status.ok()) return status;
+    std::error_code error;
     const std::string typePath = readerPath(reader) + "/card.type";
     if (!fs::exists(typePath, error)) {
         type = kMemoryCardTypeByte;

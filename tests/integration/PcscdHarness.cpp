@@ -23,6 +23,16 @@ namespace fs = std::filesystem;
 constexpr const char* kFriendlyName = "Orvex Test Reader";
 constexpr auto kStartDeadline = std::chrono::seconds(10);
 
+bool isZombie(const fs::path& process) {
+    std::ifstream status(process / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("State:", 0) == 0) return line.find('Z') != std::string::npos;
+    }
+    return false;
+}
+
+// A pcscd that has exited but was not yet reaped serves nothing: not counted.
 std::string otherPcscd() {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/proc", error)) {
@@ -31,7 +41,7 @@ std::string otherPcscd() {
         std::ifstream comm(entry.path() / "comm");
         std::string command;
         std::getline(comm, command);
-        if (command == "pcscd") return name;
+        if (command == "pcscd" && !isZombie(entry.path())) return name;
     }
     return {};
 }
