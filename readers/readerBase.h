@@ -1,0 +1,115 @@
+#pragma once
+// What both reader drivers share, written once: the state word, the progress
+// counters and the busy flag with their events, the construction steps after
+// the driver check, the polling tick, the read loop and the write loop in
+// 512-byte pieces. A driver adds its driver check, its device and card
+// queries and how one piece of memory moves.
+//
+// Events run consumer code that may destroy the driver (closing the window
+// during a write). Every place that raises an event or lets events run checks
+// the driver's life token afterwards and, when the driver is gone, returns
+// without touching it: a read then answers "failed", a write 0.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "foundation/clsLog.h"
+#include "platform/eventloop/EventLoop.h"
+#include "readers/reader.h"
+#include "readers/readerEvents.h"
+#include "readers/xTimer.h"
+
+namespace orvex {
+
+class readerBase : public reader {
+public:
+    ~readerBase() override;
+    readerBase(const readerBase&) = delete;
+    readerBase& operator=(const readerBase&) = delete;
+
+    readerEvents& EventSource() override { return *events_; }
+    std::string cardState() const override { return cardState_; }
+    bool isRunning() const override { return running_; }
+    int16_t progress() const override { return progress_; }
+    int16_t progressMax() const override { return progressMax_; }
+    bool optimizeWrite() const override { return optimizeWrite_; }
+    void setOptimizeWrite(bool on) override { optimizeWrite_ = on; }
+    std::string readOffset(int32_t offset, int32_t length, bool trimmed) final;
+    int32_t writeOffset(int32_t offset, int32_t& length, std::string data, bool trimmed) final;
+
+    // The polling timer's current interval in milliseconds (0: not polling).
+    int32_t pollingInterval() const { return Timer1_ ? Timer1_->Interval() : 0; }
+
+protected:
+    // The repetitions one readOffset call has used; all its pieces share them.
+    struct ReadCall {
+        int repetitions = 0;
+    };
+    using Life = std::weak_ptr<const int>;
+
+    // Construction step 1 and 2: the log with its first line, the timer, the
+    // event carrier.
+    readerBase(std::string className, platform::EventLoop& loop);
+
+    // Construction steps after a driver check that found the driver: the
+    // intervals, the wait for the device, the start of polling.
+    void finishConstruction();
+    // At most 6 device queries and 5 pauses of 0.5 s. False when the driver
+    // was destroyed meanwhile.
+    bool waitForDevice();
+    // Pauses with events running. False when the driver was destroyed meanwhile.
+    bool pause(double seconds);
+    // Stops polling and lets go of the event carrier; a driver's destructor
+    // calls it before its last log line.
+    void releaseCommon();
+
+    void logLine(const std::string& text) { log_->log(text); }
+    const std::string& className() const { return className_; }
+    bool busy() const { return busy_; }
+    void setRunning(bool running) { running_ = running; }
+    Life life() const { return life_; }
+
+    // Moves one piece. pieceLength comes in as the bytes asked for and may be
+    // set to the bytes the reader delivered or took.
+    virtual bool readPiece(int32_t offset, int32_t& pieceLength, std::string& buffer,
+                           ReadCall& call) = 0;
+    virtual bool writePiece(int32_t offset, int32_t& pieceLength, const std::string& piece) = 0;
+    // Tick additions: on entering "disconnected", and on a change into
+    // "active"/"valid" from "failed"/"disconnected".
+    virtual void onDisconnectedEntered() {}
+    virtual void resetCard() {}
+
+private:
+    class BusyScope;
+
+    void Timer1_Timer();
+    void pollOnce();
+    void onCardWordChanged(const std::string& word);
+    // The read loop; nothing when a piece failed or the driver went away.
+    std::optional<std::string> readPieces(int32_t offset, int32_t length);
+    int16_t readInterval(const char* valueName) const;
+    bool setCardState(const std::string& word);
+    bool setProgressMax(int32_t value);
+    bool setProgress(int32_t value);
+    void setBusy(bool busy);
+    bool raise(void (readerEvents::*event)());
+
+    bool busy_ = false;
+    int16_t progressMax_ = 0;
+    int16_t progress_ = 0;
+    bool optimizeWrite_ = false;
+    int16_t idleTimerInterval_ = 0;
+    int16_t onlineTimerInterval_ = 0;
+    std::string cardState_;
+    bool running_ = false;
+    std::shared_ptr<readerEvents> events_;
+    std::unique_ptr<clsLog> log_;
+    std::unique_ptr<xTimer> Timer1_;
+    std::string lastTickState_;
+    std::string className_;
+    platform::EventLoop& loop_;
+    std::shared_ptr<const int> life_ = std::make_shared<const int>(0);
+};
+
+}  // namespace orvex
