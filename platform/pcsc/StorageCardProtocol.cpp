@@ -93,7 +93,8 @@ BackendStatus StorageCardProtocol::readPiece(CardPiece piece, std::string& bytes
 
 BackendStatus StorageCardProtocol::writePiece(CardPiece piece, const std::string& data) {
     ApduBytes command = header(kUpdateBinary, piece.offset, piece.length);
-    command.insert(command.end(), data.begin(), data.end());
+    command.resize(command.size() + data.size());
+    std::copy(data.begin(), data.end(), command.end() - static_cast<std::ptrdiff_t>(data.size()));
     ApduBytes response;
     return exchange("UPDATE BINARY", piece, command, 0, response);
 }
