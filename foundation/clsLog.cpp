@@ -9,6 +9,7 @@
 #include "foundation/Clock.h"
 #include "foundation/appInfo.h"
 #include "foundation/clsRegistry.h"
+#include "foundation/modCommon.h"
 
 namespace orvex {
 namespace {
@@ -28,9 +29,13 @@ std::string timeStamp(const DateTime& t) {
            twoDigits(t.minute) + ":" + twoDigits(t.second);
 }
 
+// The stored path is Windows-1252 text like every setting; the file system
+// takes UTF-8.
+std::string fileSystemPath(const std::string& ansiPath) { return windows1252ToUtf8(ansiPath); }
+
 bool appendLine(const std::string& path, const std::string& line) {
     if (path.empty()) return false;
-    std::ofstream out(path, std::ios::binary | std::ios::app);
+    std::ofstream out(fileSystemPath(path), std::ios::binary | std::ios::app);
     if (!out) return false;
     out << line << "\r\n";
     out.close();
@@ -51,19 +56,27 @@ std::string stateDirectory() {
     return (base / "OrvexCard").string();
 }
 
+// A directory (a file system path) as Windows-1252 text, when it can be
+// written that way and back.
+bool ansiDirectory(const std::string& dir, std::string& ansi) {
+    ansi = utf8ToWindows1252(dir);
+    return !dir.empty() && windows1252ToUtf8(ansi) == dir;
+}
+
 // The program's directory when a file can be created there, else the state
-// directory (created on demand).
+// directory (created on demand). The result is Windows-1252 text.
 std::string defaultPath() {
     const std::string name = applicationTitle() + ".log";
-    if (!programDirectory().empty()) {
-        const std::string candidate = programDirectory() + "/" + name;
-        std::ofstream probe(candidate, std::ios::binary | std::ios::app);
+    std::string dir;
+    if (ansiDirectory(programDirectory(), dir)) {
+        const std::string candidate = dir + "/" + name;
+        std::ofstream probe(fileSystemPath(candidate), std::ios::binary | std::ios::app);
         if (probe) return candidate;
     }
-    const std::string dir = stateDirectory();
+    const std::string state = stateDirectory();
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    return dir + "/" + name;
+    std::filesystem::create_directories(state, ec);
+    return utf8ToWindows1252(state) + "/" + name;
 }
 
 bool& failureReported() {
@@ -95,8 +108,8 @@ bool clsLog::log(const std::string& text, bool withTime) {
         withTime ? timeStamp(currentClock().localNow()) + " - " + text : text;
     if (!appendLine(path_, line) && !failureReported()) {
         failureReported() = true;
-        std::fprintf(stderr, "OrvexCard: cannot write the log file \"%s\"; tracing is off.\n",
-                     path_.c_str());
+        std::fprintf(stderr, "OrvexCard: cannot write the log file \"%s\"; going on without it.\n",
+                     fileSystemPath(path_).c_str());
     }
     return true;
 }

@@ -8,6 +8,11 @@ namespace {
 constexpr uint32_t kHkcu = 0x80000001u;
 constexpr uint32_t kHklm = 0x80000002u;
 bool isRoot(RegHandle h) { return h == kHkcu || h == kHklm; }
+
+bool hasControl(const std::string& s) {
+    return std::any_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
 }  // namespace
 
 bool regNameEquals(const std::string& a, const std::string& b) {
@@ -16,6 +21,15 @@ bool regNameEquals(const std::string& a, const std::string& b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+bool validKeyName(const std::string& name) {
+    return !name.empty() && name.size() <= kMaxKeyNameLength &&
+           name.find('\\') == std::string::npos && !hasControl(name);
+}
+
+bool validValueName(const std::string& name) {
+    return name.size() <= kMaxValueNameLength && !hasControl(name);
 }
 
 RegKey* RegKey::findSubkey(const std::string& n) const {
@@ -70,6 +84,38 @@ RegKey* MemoryRegistry::resolve(const OpenKey& k) {
     return node;
 }
 
+reg_code MemoryRegistry::change(uint32_t root,
+                                const std::function<reg_code(bool& changed)>& apply) {
+    if (const reg_code rc = beginChange(root); rc != reg::ERROR_SUCCESS) return rc;
+    // endChange must follow even when apply throws, or a store's lock stays held.
+    struct Ender {
+        MemoryRegistry& self;
+        uint32_t root;
+        bool done = false;
+        ~Ender() {
+            if (!done) self.endChange(root, false);
+        }
+    } ender{*this, root};
+    bool changed = false;
+    const reg_code rc = apply(changed);
+    ender.done = true;
+    const reg_code ended = endChange(root, changed);
+    return rc != reg::ERROR_SUCCESS ? rc : ended;
+}
+
+reg_code MemoryRegistry::createPath(const OpenKey& k, bool& changed) {
+    RegKey* node = &roots_[k.root];
+    for (const auto& part : k.path) {
+        if (RegKey* next = node->findSubkey(part)) {
+            node = next;
+        } else {
+            node = &node->subkey(part);
+            changed = true;
+        }
+    }
+    return reg::ERROR_SUCCESS;
+}
+
 reg_code MemoryRegistry::open(RegHandle root, const std::string& path, RegHandle& key,
                               bool create) {
     OpenKey k;
@@ -80,12 +126,14 @@ reg_code MemoryRegistry::open(RegHandle root, const std::string& path, RegHandle
     } else {
         return reg::ERROR_INVALID_HANDLE;
     }
-    for (auto& part : splitKeyPath(path)) k.path.push_back(std::move(part));
+    for (auto& part : splitKeyPath(path)) {
+        if (!validKeyName(part)) return reg::ERROR_INVALID_PARAMETER;
+        k.path.push_back(std::move(part));
+    }
+    if (k.path.size() > kMaxKeyDepth) return reg::ERROR_INVALID_PARAMETER;
     if (create) {
-        beforeChange(k.root);
-        RegKey* node = &roots_[k.root];
-        for (const auto& part : k.path) node = &node->subkey(part);
-        if (const reg_code rc = afterChange(k.root); rc != reg::ERROR_SUCCESS) return rc;
+        const reg_code rc = change(k.root, [&](bool& changed) { return createPath(k, changed); });
+        if (rc != reg::ERROR_SUCCESS) return rc;
     } else {
         beforeRead(k.root);
         if (!resolve(k)) return reg::ERROR_FILE_NOT_FOUND;
@@ -126,16 +174,20 @@ reg_code MemoryRegistry::setValue(RegHandle key, const std::string& name, uint32
                                   const std::string& data) {
     const OpenKey* k = handle(key);
     if (!k) return reg::ERROR_INVALID_HANDLE;
-    beforeChange(k->root);
-    RegKey* node = resolve(*k);
-    if (!node) return reg::ERROR_FILE_NOT_FOUND;  // deleted by someone else meanwhile
-    if (RegValue* v = node->findValue(name)) {
-        v->type = type;
-        v->data = data;
-    } else {
-        node->values.push_back(RegValue{name, type, data});
-    }
-    return afterChange(k->root);
+    if (!validValueName(name) || data.size() > kMaxValueDataSize)
+        return reg::ERROR_INVALID_PARAMETER;
+    return change(k->root, [&](bool& changed) {
+        RegKey* node = resolve(*k);
+        if (!node) return reg::ERROR_FILE_NOT_FOUND;  // deleted by someone else meanwhile
+        if (RegValue* v = node->findValue(name)) {
+            v->type = type;
+            v->data = data;
+        } else {
+            node->values.push_back(RegValue{name, type, data});
+        }
+        changed = true;
+        return reg::ERROR_SUCCESS;
+    });
 }
 
 reg_code MemoryRegistry::flushKey(RegHandle key) {
@@ -171,38 +223,44 @@ reg_code MemoryRegistry::enumValue(RegHandle key, uint32_t index, std::string& n
     return reg::ERROR_SUCCESS;
 }
 
-reg_code MemoryRegistry::deleteKey(RegHandle key, const std::string& subkey) {
-    const OpenKey* k = handle(key);
-    if (!k) return reg::ERROR_INVALID_HANDLE;
-    beforeChange(k->root);
-    OpenKey target = *k;
+reg_code MemoryRegistry::removeKey(const OpenKey& k, const std::string& subkey, bool& changed) {
+    OpenKey target = k;
     for (auto& part : splitKeyPath(subkey)) target.path.push_back(std::move(part));
-    if (target.path.size() == k->path.size()) return reg::ERROR_INVALID_PARAMETER;
+    if (target.path.size() == k.path.size()) return reg::ERROR_INVALID_PARAMETER;
     RegKey* node = resolve(target);
     if (!node) return reg::ERROR_FILE_NOT_FOUND;
     if (!node->subkeys.empty()) return reg::ERROR_ACCESS_DENIED;
     OpenKey parentKey = target;
     parentKey.path.pop_back();
-    RegKey* parent = resolve(parentKey);
-    auto& siblings = parent->subkeys;
+    auto& siblings = resolve(parentKey)->subkeys;
     siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
                                   [node](const auto& p) { return p.get() == node; }),
                    siblings.end());
-    return afterChange(k->root);
+    changed = true;
+    return reg::ERROR_SUCCESS;
+}
+
+reg_code MemoryRegistry::deleteKey(RegHandle key, const std::string& subkey) {
+    const OpenKey* k = handle(key);
+    if (!k) return reg::ERROR_INVALID_HANDLE;
+    return change(k->root, [&](bool& changed) { return removeKey(*k, subkey, changed); });
 }
 
 reg_code MemoryRegistry::deleteValue(RegHandle key, const std::string& name) {
     const OpenKey* k = handle(key);
     if (!k) return reg::ERROR_INVALID_HANDLE;
-    beforeChange(k->root);
-    RegKey* node = resolve(*k);
-    if (!node) return reg::ERROR_FILE_NOT_FOUND;
-    auto& vals = node->values;
-    const auto it = std::find_if(vals.begin(), vals.end(),
-                                 [&](const RegValue& v) { return regNameEquals(v.name, name); });
-    if (it == vals.end()) return reg::ERROR_FILE_NOT_FOUND;
-    vals.erase(it);
-    return afterChange(k->root);
+    return change(k->root, [&](bool& changed) {
+        RegKey* node = resolve(*k);
+        if (!node) return reg::ERROR_FILE_NOT_FOUND;
+        auto& vals = node->values;
+        const auto it = std::find_if(vals.begin(), vals.end(), [&](const RegValue& v) {
+            return regNameEquals(v.name, name);
+        });
+        if (it == vals.end()) return reg::ERROR_FILE_NOT_FOUND;
+        vals.erase(it);
+        changed = true;
+        return reg::ERROR_SUCCESS;
+    });
 }
 
 }  // namespace orvex::platform

@@ -2,6 +2,7 @@
 // A registry held in memory: keys by root and path, case-insensitive names as
 // the Windows registry has them, values kept in insertion order. Used by
 // tests and as the model the file store loads into.
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +22,9 @@ struct RegKey {
     std::string name;  // as first written (case kept)
     std::vector<RegValue> values;
     std::vector<std::unique_ptr<RegKey>> subkeys;
+    // Lines of a store file under this key that were comments or could not be
+    // read (UTF-8): kept so that rewriting the file throws nothing away.
+    std::vector<std::string> keptLines;
 
     RegKey* findSubkey(const std::string& name) const;
     RegKey& subkey(const std::string& name);  // finds or creates
@@ -29,6 +33,18 @@ struct RegKey {
 
 // Case-insensitive (ASCII) comparison of registry names.
 bool regNameEquals(const std::string& a, const std::string& b);
+
+// The registry's own limits, also the bounds of what a store file may hold.
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxKeyDepth = 512;
+constexpr size_t kMaxValueNameLength = 16383;
+constexpr size_t kMaxValueDataSize = 1024 * 1024;
+
+// A key name is 1..255 bytes without a backslash or control characters (the store
+// file could not hold them); a value name likewise, up to 16383 bytes, and
+// may be empty (the key's default value).
+bool validKeyName(const std::string& name);
+bool validValueName(const std::string& name);
 
 class MemoryRegistry : public RegistryApi {
 public:
@@ -51,11 +67,14 @@ public:
     RegKey& rootKey(uint32_t root);
 
 protected:
-    // Hooks for a store that keeps the tree elsewhere: called before a read
-    // and around a change of the given root.
+    // Hooks for a store that keeps the tree elsewhere. beforeRead comes before
+    // every read of a root. beginChange comes before a change; when it fails
+    // the change is not made. Every successful beginChange is matched by one
+    // endChange, told whether the tree was changed, whatever the change's
+    // outcome; its failure becomes the operation's result.
     virtual void beforeRead(uint32_t /*root*/) {}
-    virtual void beforeChange(uint32_t /*root*/) {}
-    virtual reg_code afterChange(uint32_t /*root*/) { return reg::ERROR_SUCCESS; }
+    virtual reg_code beginChange(uint32_t /*root*/) { return reg::ERROR_SUCCESS; }
+    virtual reg_code endChange(uint32_t /*root*/, bool /*changed*/) { return reg::ERROR_SUCCESS; }
 
 private:
     struct OpenKey {
@@ -65,6 +84,11 @@ private:
     RegKey* resolve(const OpenKey& k);
     const OpenKey* handle(RegHandle key) const;
     reg_code open(RegHandle root, const std::string& path, RegHandle& key, bool create);
+    // Runs apply between beginChange and endChange; apply sets its flag when
+    // it changed the tree.
+    reg_code change(uint32_t root, const std::function<reg_code(bool& changed)>& apply);
+    reg_code createPath(const OpenKey& k, bool& changed);
+    reg_code removeKey(const OpenKey& k, const std::string& subkey, bool& changed);
 
     std::map<uint32_t, RegKey> roots_;
     std::map<RegHandle, OpenKey> open_;

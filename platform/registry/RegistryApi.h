@@ -19,6 +19,8 @@ constexpr reg_code ERROR_INVALID_HANDLE = 6;
 constexpr reg_code ERROR_INVALID_PARAMETER = 87;
 constexpr reg_code ERROR_MORE_DATA = 234;
 constexpr reg_code ERROR_NO_MORE_ITEMS = 259;
+constexpr reg_code ERROR_BADDB = 1009;               // the store cannot be read as a whole
+constexpr reg_code ERROR_REGISTRY_IO_FAILED = 1016;  // the store could not be written
 }  // namespace reg
 
 class RegistryApi {

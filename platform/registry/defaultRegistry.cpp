@@ -1,10 +1,9 @@
-#include "platform/registry/MemoryRegistry.h"
+#include "platform/registry/RegFileStore.h"
 
 namespace orvex::platform {
 
-// Until the file store exists the program's settings live for one run only.
 RegistryApi& defaultRegistry() {
-    static MemoryRegistry registry;
+    static RegFileStore registry;
     return registry;
 }
 

@@ -1,0 +1,70 @@
+// Hostile command texts, inputs and buffer lengths for the text-command
+// library: no crash, no write outside the caller's buffer, no answer longer
+// than the length the caller gave.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/scard32/TextCommand.h"
+#include "platform/scard32/TextCommandLibrary.h"
+
+namespace {
+
+using namespace orvex::platform;
+
+class MemoryBackend final : public MemoryCardBackend {
+public:
+    BackendStatus listReaders(std::vector<std::string>& names) override {
+        names = {"Fuzz Reader"};
+        return BackendStatus::success();
+    }
+    BackendStatus cardPresence(const std::string&, uint32_t, CardPresence& presence) override {
+        presence = CardPresence::Present;
+        return BackendStatus::success();
+    }
+    BackendStatus cardType(const std::string&, uint8_t& type) override {
+        type = kMemoryCardTypeByte;
+        return BackendStatus::success();
+    }
+    BackendStatus read(const std::string&, uint32_t offset, uint32_t length, std::string& bytes) override {
+        if (!withinCard(offset, length)) std::abort();
+        bytes = memory_.substr(offset, length);
+        return BackendStatus::success();
+    }
+    BackendStatus write(const std::string&, uint32_t offset, const std::string& data) override {
+        if (data.size() > kMemoryCardSize || !withinCard(offset, static_cast<uint32_t>(data.size()))) std::abort();
+        memory_.replace(offset, data.size(), data);
+        return BackendStatus::success();
+    }
+    void release(const std::string&) override {}
+
+private:
+    std::string memory_ = std::string(kMemoryCardSize, '\0');
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 4) return 0;
+    const int32_t outputLength = static_cast<int16_t>(data[0] | (data[1] << 8));
+    const size_t bufferSize = data[2] * 80u;
+    const std::string rest(reinterpret_cast<const char*>(data + 4), size - 4);
+    const size_t split = rest.find('\n');
+    const std::string command = rest.substr(0, split);
+    const std::string input = split == std::string::npos ? std::string() : rest.substr(split + 1);
+
+    TextCommand::parse(command);
+    static TextCommandLibrary library(std::make_unique<MemoryBackend>(), "fuzz");
+    int32_t handle = 0, commandLength = 0;
+    int32_t inputLength = data[3] == 0 ? static_cast<int32_t>(input.size()) : data[3] - 128;
+    int32_t length = outputLength;
+    std::string output(bufferSize, ' ');
+    const int32_t code = library.SCardComand(handle, command, commandLength, input, inputLength, output, length);
+    if (output.size() != bufferSize) std::abort();
+    if (code == 0 && length != outputLength && (length < 0 || length > outputLength)) std::abort();
+    if (static_cast<size_t>(std::max(outputLength, 0)) < bufferSize &&
+        output.find_first_not_of(' ', static_cast<size_t>(std::max(outputLength, 0))) != std::string::npos)
+        std::abort();
+    return 0;
+}

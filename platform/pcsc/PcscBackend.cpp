@@ -1,0 +1,205 @@
+#include "platform/pcsc/PcscBackend.h"
+
+#include <algorithm>
+
+#include "platform/pcsc/StorageCardProtocol.h"
+#include "platform/pcsc/pcscErrorName.h"
+
+namespace orvex::platform {
+namespace {
+
+constexpr DWORD kResponseCapacity = 258;  // 256 data bytes and the status word
+
+BackendFault faultOf(LONG code) {
+    switch (code) {
+    case SCARD_E_NO_SERVICE:
+    case SCARD_E_SERVICE_STOPPED:
+    case SCARD_E_NO_ACCESS:
+    case SCARD_W_SECURITY_VIOLATION:
+    case SCARD_E_INVALID_HANDLE:
+        return BackendFault::Service;
+    case SCARD_E_UNKNOWN_READER:
+    case SCARD_E_READER_UNAVAILABLE:
+    case SCARD_E_NO_READERS_AVAILABLE:
+        return BackendFault::Reader;
+    case SCARD_E_NO_SMARTCARD:
+    case SCARD_W_REMOVED_CARD:
+        return BackendFault::NoCard;
+    default:
+        return BackendFault::Card;
+    }
+}
+
+class PcscTransmitter final : public ApduTransmitter {
+public:
+    PcscTransmitter(SCARDHANDLE handle, DWORD protocol) : handle_(handle), protocol_(protocol) {}
+
+    BackendStatus transmit(const ApduBytes& command, ApduBytes& response) override {
+        response.assign(kResponseCapacity, 0);
+        DWORD received = kResponseCapacity;
+        const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
+        const LONG code = SCardTransmit(handle_, pci, command.data(), static_cast<DWORD>(command.size()),
+                                        nullptr, response.data(), &received);
+        if (code != SCARD_S_SUCCESS) {
+            response.clear();
+            return BackendStatus::failure(faultOf(code), "SCardTransmit: " + pcscFailureText(code));
+        }
+        response.resize(received);
+        return BackendStatus::success();
+    }
+
+private:
+    SCARDHANDLE handle_;
+    DWORD protocol_;
+};
+
+std::vector<std::string> splitMultiString(const std::string& buffer) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < buffer.size() && buffer[start] != '\0') {
+        const size_t end = buffer.find('\0', start);
+        const size_t stop = end == std::string::npos ? buffer.size() : end;
+        names.push_back(buffer.substr(start, stop - start));
+        start = stop + 1;
+    }
+    return names;
+}
+
+}  // namespace
+
+PcscBackend::~PcscBackend() { forgetContext(); }
+
+BackendStatus PcscBackend::listReaders(std::vector<std::string>& names) {
+    names.clear();
+    BackendStatus status = ensureContext();
+    if (!status.ok()) return status;
+    DWORD length = 0;
+    LONG code = SCardListReaders(context_, nullptr, nullptr, &length);
+    if (code == SCARD_E_NO_READERS_AVAILABLE) return BackendStatus::success();
+    if (code != SCARD_S_SUCCESS) return failure(code, "SCardListReaders");
+    std::string buffer(length, '\0');
+    code = SCardListReaders(context_, nullptr, buffer.data(), &length);
+    if (code == SCARD_E_NO_READERS_AVAILABLE) return BackendStatus::success();
+    if (code != SCARD_S_SUCCESS) return failure(code, "SCardListReaders");
+    buffer.resize(std::min<size_t>(length, buffer.size()));
+    names = splitMultiString(buffer);
+    return BackendStatus::success();
+}
+
+BackendStatus PcscBackend::cardPresence(const std::string& reader, uint32_t waitMs, CardPresence& presence) {
+    DWORD state = 0;
+    BackendStatus status = readerState(reader, SCARD_STATE_UNAWARE, 0, state);
+    if (status.ok() && (state & SCARD_STATE_EMPTY) && waitMs > 0)
+        status = readerState(reader, state & ~SCARD_STATE_CHANGED, waitMs, state);
+    if (!status.ok()) {
+        presence = CardPresence::ReaderGone;
+        return status.fault() == BackendFault::Reader ? BackendStatus::success() : status;
+    }
+    if (state & (SCARD_STATE_UNKNOWN | SCARD_STATE_IGNORE | SCARD_STATE_UNAVAILABLE))
+        presence = CardPresence::ReaderGone;
+    else
+        presence = (state & SCARD_STATE_PRESENT) ? CardPresence::Present : CardPresence::Absent;
+    if (presence != CardPresence::Present) release(reader);
+    return BackendStatus::success();
+}
+
+BackendStatus PcscBackend::cardType(const std::string& reader, uint8_t& type) {
+    Connection connection;
+    BackendStatus status = connect(reader, connection);
+    if (!status.ok()) return status;
+    PcscTransmitter transmitter(connection.handle, connection.protocol);
+    bool answers = false;
+    status = StorageCardProtocol(transmitter).probe(answers);
+    if (!status.ok()) {
+        release(reader);
+        return status;
+    }
+    type = answers ? kMemoryCardTypeByte : 0;
+    return status;
+}
+
+BackendStatus PcscBackend::read(const std::string& reader, uint32_t offset, uint32_t length,
+                                std::string& bytes) {
+    Connection connection;
+    BackendStatus status = connect(reader, connection);
+    if (!status.ok()) return status;
+    PcscTransmitter transmitter(connection.handle, connection.protocol);
+    status = StorageCardProtocol(transmitter).read(offset, length, bytes);
+    if (!status.ok()) release(reader);
+    return status;
+}
+
+BackendStatus PcscBackend::write(const std::string& reader, uint32_t offset, const std::string& data) {
+    Connection connection;
+    BackendStatus status = connect(reader, connection);
+    if (!status.ok()) return status;
+    PcscTransmitter transmitter(connection.handle, connection.protocol);
+    status = StorageCardProtocol(transmitter).write(offset, data);
+    if (!status.ok()) release(reader);
+    return status;
+}
+
+void PcscBackend::release(const std::string& reader) {
+    const auto found = connections_.find(reader);
+    if (found == connections_.end()) return;
+    SCardDisconnect(found->second.handle, SCARD_LEAVE_CARD);
+    connections_.erase(found);
+}
+
+BackendStatus PcscBackend::ensureContext() {
+    if (hasContext_) return BackendStatus::success();
+    const LONG code = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_);
+    if (code != SCARD_S_SUCCESS) return failure(code, "SCardEstablishContext");
+    hasContext_ = true;
+    return BackendStatus::success();
+}
+
+BackendStatus PcscBackend::connect(const std::string& reader, Connection& connection) {
+    const auto found = connections_.find(reader);
+    if (found != connections_.end()) {
+        connection = found->second;
+        return BackendStatus::success();
+    }
+    const BackendStatus status = ensureContext();
+    if (!status.ok()) return status;
+    const LONG code = SCardConnect(context_, reader.c_str(), SCARD_SHARE_SHARED,
+                                   SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &connection.handle,
+                                   &connection.protocol);
+    if (code != SCARD_S_SUCCESS) return failure(code, "SCardConnect");
+    connections_[reader] = connection;
+    return BackendStatus::success();
+}
+
+// A service failure also invalidates the context: the next call opens a new
+// one, which is how the back end survives a restart of the service.
+BackendStatus PcscBackend::failure(LONG code, const std::string& call) {
+    const BackendFault fault = faultOf(code);
+    if (fault == BackendFault::Service) forgetContext();
+    return BackendStatus::failure(fault, call + ": " + pcscFailureText(static_cast<uint32_t>(code)));
+}
+
+BackendStatus PcscBackend::readerState(const std::string& reader, DWORD known, uint32_t waitMs, DWORD& state) {
+    const BackendStatus status = ensureContext();
+    if (!status.ok()) return status;
+    SCARD_READERSTATE query{};
+    query.szReader = reader.c_str();
+    query.dwCurrentState = known;
+    const LONG code = SCardGetStatusChange(context_, waitMs, &query, 1);
+    if (code == SCARD_E_TIMEOUT) {
+        state = known;
+        return BackendStatus::success();
+    }
+    if (code != SCARD_S_SUCCESS) return failure(code, "SCardGetStatusChange");
+    state = query.dwEventState;
+    return BackendStatus::success();
+}
+
+void PcscBackend::forgetContext() {
+    for (const auto& [reader, connection] : connections_) SCardDisconnect(connection.handle, SCARD_LEAVE_CARD);
+    connections_.clear();
+    if (hasContext_) SCardReleaseContext(context_);
+    hasContext_ = false;
+    context_ = 0;
+}
+
+}  // namespace orvex::platform

@@ -1,0 +1,47 @@
+#pragma once
+// Memory cards in PC/SC readers through pcsc-lite. The resource-manager
+// context is opened on first use and opened again after the service went
+// away; a card connection is kept per reader and dropped on any failure, so a
+// pulled or reset card is connected afresh on the next call.
+#include <PCSC/winscard.h>
+
+#include <map>
+#include <string>
+
+#include "platform/mcard/MemoryCardBackend.h"
+
+namespace orvex::platform {
+
+class PcscBackend final : public MemoryCardBackend {
+public:
+    PcscBackend() = default;
+    ~PcscBackend() override;
+    PcscBackend(const PcscBackend&) = delete;
+    PcscBackend& operator=(const PcscBackend&) = delete;
+
+    BackendStatus listReaders(std::vector<std::string>& names) override;
+    BackendStatus cardPresence(const std::string& reader, uint32_t waitMs, CardPresence& presence) override;
+    BackendStatus cardType(const std::string& reader, uint8_t& type) override;
+    BackendStatus read(const std::string& reader, uint32_t offset, uint32_t length,
+                       std::string& bytes) override;
+    BackendStatus write(const std::string& reader, uint32_t offset, const std::string& data) override;
+    void release(const std::string& reader) override;
+
+private:
+    struct Connection {
+        SCARDHANDLE handle = 0;
+        DWORD protocol = 0;
+    };
+
+    BackendStatus ensureContext();
+    BackendStatus connect(const std::string& reader, Connection& connection);
+    BackendStatus failure(LONG code, const std::string& call);
+    BackendStatus readerState(const std::string& reader, DWORD known, uint32_t waitMs, DWORD& state);
+    void forgetContext();
+
+    SCARDCONTEXT context_ = 0;
+    bool hasContext_ = false;
+    std::map<std::string, Connection> connections_;
+};
+
+}  // namespace orvex::platform

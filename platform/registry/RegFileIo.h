@@ -1,0 +1,42 @@
+#pragma once
+// The file operations of the registry store, each safe against a file that
+// is odd (a directory, a FIFO, too large) and against a crash half way.
+#include <sys/types.h>
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+
+namespace orvex::platform {
+
+// Identifies one version of a file: a rewrite through rename gives a new
+// inode and new times.
+struct FileStamp {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    long mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+enum class ReadResult { Ok, Missing, TooLarge, Failed };
+
+FileStamp fileStamp(const std::string& path);
+// Reads a regular file of at most limit bytes; never blocks on a FIFO.
+ReadResult readFileBounded(const std::string& path, size_t limit, std::string& bytes,
+                           FileStamp& stamp);
+// Replaces the file's contents as one step: a temporary file in the same
+// directory, written and synced, renamed over the old one, the directory
+// synced. The old file's permissions are kept (0644 for a new file). On
+// failure the old file is untouched and the temporary file removed.
+bool replaceFile(const std::string& path, const std::string& bytes);
+// Removes the temporary files replaceFile left behind when its process died
+// half way; call only while holding the lock every writer takes.
+void removeStaleTemporaries(const std::string& path);
+// Writes bytes to a new file "<path>.bad-<stamp>"; false when that fails.
+bool copyAside(const std::string& path, const std::string& bytes);
+// Creates the directory and its parents as needed.
+bool makeDirectories(const std::string& dir);
+
+}  // namespace orvex::platform

@@ -1,0 +1,195 @@
+#include "platform/sim/SimulatedBackend.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace orvex::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kPollMs = 10;
+constexpr size_t kMaxSmallFile = 4096;
+
+// A reader name from a caller must name a subdirectory, never a path.
+bool validReaderName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+std::string smallFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string text(kMaxSmallFile, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    return text;
+}
+
+BackendStatus systemFailure(BackendFault fault, const std::string& what) {
+    return BackendStatus::failure(fault, what + ": " + std::strerror(errno));
+}
+
+// Parses card.type: a decimal byte, blanks and line ends around it allowed.
+bool parseTypeByte(const std::string& text, uint8_t& type) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return false;
+    const std::string digits = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    if (digits.size() > 3 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const int value = std::stoi(digits);
+    if (value > 255) return false;
+    type = static_cast<uint8_t>(value);
+    return true;
+}
+
+void simulateLatency(const SimFaults& faults) {
+    if (faults.latencyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(faults.latencyMs));
+}
+
+}  // namespace
+
+BackendStatus SimulatedBackend::listReaders(std::vector<std::string>& names) {
+    names.clear();
+    std::error_code error;
+    fs::directory_iterator entries(directory_, error);
+    if (error)
+        return BackendStatus::failure(BackendFault::Service,
+                                      "the simulated reader directory " + directory_ + " cannot be read: " +
+                                          error.message());
+    for (const auto& entry : entries) {
+        if (entry.is_directory(error)) names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return BackendStatus::success();
+}
+
+BackendStatus SimulatedBackend::cardPresence(const std::string& reader, uint32_t waitMs, CardPresence& presence) {
+    presence = presenceOf(reader);
+    for (uint32_t waited = 0; presence == CardPresence::Absent && waited < waitMs; waited += kPollMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kPollMs, waitMs - waited)));
+        presence = presenceOf(reader);
+    }
+    return BackendStatus::success();
+}
+
+BackendStatus SimulatedBackend::cardType(const std::string& reader, uint8_t& type) {
+    std::string path;
+    const BackendStatus status = cardFile(reader, path);
+    if (status.fault() == BackendFault::Card) {
+        type = 0;  // a card.bin of the wrong size: a card, but not one of ours
+        return BackendStatus::success();
+    }
+    if (!status.ok()) return status;
+    std::error_code error;
+    const std::string typePath = readerPath(reader) + "/card.type";
+    if (!fs::exists(typePath, error)) {
+        type = kMemoryCardTypeByte;
+        return BackendStatus::success();
+    }
+    if (!parseTypeByte(smallFile(typePath), type))
+        return BackendStatus::failure(BackendFault::Card, typePath + " does not hold a decimal byte");
+    return BackendStatus::success();
+}
+
+BackendStatus SimulatedBackend::read(const std::string& reader, uint32_t offset, uint32_t length,
+                                     std::string& bytes) {
+    std::string path;
+    BackendStatus status = cardFile(reader, path);
+    if (!status.ok()) return status;
+    simulateLatency(faultsOf(reader));
+    if (!withinCard(offset, length))
+        return BackendStatus::failure(BackendFault::Range, "range beyond the card");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return systemFailure(BackendFault::NoCard, path);
+    std::string buffer(length, '\0');
+    const ssize_t got = ::pread(fd, buffer.data(), length, offset);
+    ::close(fd);
+    if (got != static_cast<ssize_t>(length))
+        return BackendStatus::failure(BackendFault::Card, path + ": short read");
+    bytes = std::move(buffer);
+    return BackendStatus::success();
+}
+
+// pull_after_writes counts successful write calls; the card leaves the
+// reader right after the Nth, so the next call of any kind finds no card.
+BackendStatus SimulatedBackend::write(const std::string& reader, uint32_t offset, const std::string& data) {
+    std::string path;
+    BackendStatus status = cardFile(reader, path);
+    if (!status.ok()) return status;
+    const SimFaults faults = faultsOf(reader);
+    simulateLatency(faults);
+    uint32_t& written = writesSincePull_[reader];
+    if (faults.pullAfterWrites && written >= *faults.pullAfterWrites) {
+        pull(reader);
+        return BackendStatus::failure(BackendFault::NoCard, "card pulled (pull_after_writes)");
+    }
+    if (faults.readOnly) return BackendStatus::failure(BackendFault::Protected, "card is read-only (read_only)");
+    status = writeOnce(reader, offset, data);
+    if (!status.ok()) return status;
+    if (faults.pullAfterWrites && ++written >= *faults.pullAfterWrites) pull(reader);
+    return status;
+}
+
+// Writes in place and syncs, so the bytes are on disk when the call returns
+// and another process (or a crash) never sees them only half there.
+BackendStatus SimulatedBackend::writeOnce(const std::string& reader, uint32_t offset, const std::string& data) {
+    if (data.size() > kMemoryCardSize || !withinCard(offset, static_cast<uint32_t>(data.size())))
+        return BackendStatus::failure(BackendFault::Range, "range beyond the card");
+    const std::string path = readerPath(reader) + "/card.bin";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return systemFailure(BackendFault::NoCard, path);
+    const ssize_t put = ::pwrite(fd, data.data(), data.size(), offset);
+    const bool synced = put == static_cast<ssize_t>(data.size()) && ::fdatasync(fd) == 0;
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    if (!synced) return systemFailure(BackendFault::Card, path + ": write");
+    return BackendStatus::success();
+}
+
+BackendStatus SimulatedBackend::cardFile(const std::string& reader, std::string& path) {
+    switch (presenceOf(reader)) {
+    case CardPresence::ReaderGone:
+        return BackendStatus::failure(BackendFault::Reader, "no simulated reader named \"" + reader + "\"");
+    case CardPresence::Absent:
+        return BackendStatus::failure(BackendFault::NoCard, "no card in the simulated reader");
+    case CardPresence::Present:
+        break;
+    }
+    path = readerPath(reader) + "/card.bin";
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    if (error) return BackendStatus::failure(BackendFault::NoCard, path + ": " + error.message());
+    if (size != kMemoryCardSize) {
+        return BackendStatus::failure(BackendFault::Card, path + " holds " + std::to_string(size) +
+                                                              " bytes, not " + std::to_string(kMemoryCardSize));
+    }
+    return BackendStatus::success();
+}
+
+SimFaults SimulatedBackend::faultsOf(const std::string& reader) const {
+    return SimFaults::parse(smallFile(readerPath(reader) + "/faults"));
+}
+
+CardPresence SimulatedBackend::presenceOf(const std::string& reader) const {
+    std::error_code error;
+    if (!validReaderName(reader) || !fs::is_directory(readerPath(reader), error)) return CardPresence::ReaderGone;
+    return fs::is_regular_file(readerPath(reader) + "/card.bin", error) ? CardPresence::Present
+                                                                        : CardPresence::Absent;
+}
+
+void SimulatedBackend::pull(const std::string& reader) {
+    std::error_code error;
+    fs::rename(readerPath(reader) + "/card.bin", readerPath(reader) + "/card.pulled.bin", error);
+    writesSincePull_[reader] = 0;
+}
+
+}  // namespace orvex::platform

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "foundation/Clock.h"
+#include "foundation/appInfo.h"
+#include "foundation/clsLog.h"
+#include "foundation/clsRegistry.h"
+#include "tests/foundation/ScopedEnv.h"
+
+using namespace orvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kKey = "SOFTWARE\\Tessovanwerk\\OrvexCard";
+
+std::string storedLogPath() {
+    return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kKey, "ocardlog");
+}
+
+void storeLogPath(const std::string& path) {
+    clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kKey, "ocardlog", REG_SZ, path);
+}
+
+size_t count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// Fixes the clock, the title and the version; restores them afterwards.
+class clsLogFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installClock(&clock_);
+        setApplicationTitle("OrvexCard wizard");
+        setApplicationVersion(AppVersion{2, 1, 0});
+        savedProgramDir_ = programDirectory();
+    }
+    void TearDown() override {
+        installClock(nullptr);
+        setProgramDirectory(savedProgramDir_);
+    }
+    FixedClock clock_{DateTime{2026, 12, 5, 9, 4, 7}};
+    test::ScopedRegistryDir registry_;
+
+private:
+    std::string savedProgramDir_;
+};
+
+}  // namespace
+
+TEST_F(clsLogFile, exact_lines_start_block_and_terminate) {
+    const std::string path = test::makeTempDir("log") + "/trace.log";
+    storeLogPath(path);
+    {
+        clsLog log;
+        EXPECT_TRUE(log.log("  format: ok"));
+        EXPECT_TRUE(log.log("raw text", false));
+        clock_.set(DateTime{2027, 1, 2, 13, 0, 59});
+        EXPECT_TRUE(log.log(""));
+        clock_.set(DateTime{2027, 1, 2, 23, 59, 5});
+    }
+    const std::string t = "2026-12-05 09:04:07 - ";
+    EXPECT_EQ(test::readFileBytes(path),
+              t + "====================================================================\r\n" +
+                  t + "clsLog.Class_Initialize()\r\n" +
+                  t + "OrvexCard wizard 2.1.0\r\n" +
+                  t + "logFile=\"" + path + "\"\r\n" +
+                  t + "  format: ok\r\n"
+                      "raw text\r\n"
+                      "2027-01-02 13:00:59 - \r\n"
+                      "2027-01-02 23:59:05 - clsLog.Class_Terminate()\r\n");
+}
+
+TEST_F(clsLogFile, default_path_is_stored_and_reused) {
+    const std::string program = test::makeTempDir("prog");
+    setProgramDirectory(program);
+    setApplicationVersion(AppVersion{3, 10, 0});
+    const std::string expected = program + "/OrvexCard wizard.log";
+    test::writeFileBytes(expected, "earlier run\r\n");
+    EXPECT_EQ(storedLogPath(), clsRegistry::notFoundVal());
+    {
+        clsLog first;
+        EXPECT_EQ(first.path(), expected);
+        EXPECT_EQ(storedLogPath(), expected);
+        clsLog second;
+        EXPECT_EQ(second.path(), expected);
+    }
+    const std::string file = test::readFileBytes(expected);
+    EXPECT_EQ(file.rfind("earlier run\r\n", 0), 0u);  // the file only grows
+    EXPECT_EQ(count(file, "clsLog.Class_Initialize()\r\n"), 2u);
+    EXPECT_EQ(count(file, "clsLog.Class_Terminate()\r\n"), 2u);
+    EXPECT_EQ(count(file, "OrvexCard wizard 3.10.0\r\n"), 2u);
+}
+
+TEST_F(clsLogFile, unwritable_program_directory_falls_back_to_the_state_directory) {
+    const std::string blocker = test::makeTempDir("blk") + "/file";
+    test::writeFileBytes(blocker, "x");
+    setProgramDirectory(blocker + "/bin");
+    const std::string state = test::makeTempDir("state");
+    test::ScopedEnv env("XDG_STATE_HOME", state.c_str());
+    const std::string expected = state + "/OrvexCard/OrvexCard wizard.log";
+    {
+        clsLog log;
+        EXPECT_EQ(log.path(), expected);
+    }
+    EXPECT_EQ(storedLogPath(), expected);
+    EXPECT_EQ(count(test::readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 1u);
+}
+
+TEST_F(clsLogFile, stored_path_is_used_unchanged_and_never_rewritten) {
+    const std::string dir = test::makeTempDir("log");
+    const std::string stored = dir + "/J\xFCrgen.log";  // Windows-1252, as settings are
+    storeLogPath(stored);
+    { clsLog log; }
+    EXPECT_EQ(storedLogPath(), stored);
+    const std::string file = test::readFileBytes(dir + "/J\xC3\xBCrgen.log");
+    EXPECT_NE(file.find("logFile=\"" + stored + "\"\r\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(programDirectory() + "/OrvexCard wizard.log"));
+}
+
+TEST_F(clsLogFile, an_unwritable_log_is_reported_once_and_stops_nothing) {
+    const std::string blocker = test::makeTempDir("blk") + "/file";
+    test::writeFileBytes(blocker, "x");
+    storeLogPath(blocker + "/x.log");
+    const std::string errFile = test::makeTempDir("err") + "/stderr";
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        bool all = true;
+        {
+            clsLog a;
+            clsLog b;
+            for (int i = 0; i < 5; ++i) all = a.log("line") && b.log("line", false) && all;
+        }
+        _exit(all ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string err = test::readFileBytes(errFile);
+    EXPECT_EQ(count(err, "cannot write the log file"), 1u) << err;
+    EXPECT_NE(err.find(blocker + "/x.log"), std::string::npos);
+    EXPECT_EQ(test::readFileBytes(blocker), "x");
+}
