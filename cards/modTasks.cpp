@@ -14,9 +14,11 @@ namespace {
 
 constexpr const char* kSerialValue = "installSerial";
 
-// A plain decimal number ("12", "2.5"); nothing else counts.
-std::optional<double> decimalNumber(const std::string& text) {
+}  // namespace
+
+std::optional<double> durationEntry(const std::string& text) {
     if (text.empty() || text.size() > 32) return std::nullopt;
+    if (text.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
     double value = 0;
     const auto [end, ec] =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
@@ -24,8 +26,6 @@ std::optional<double> decimalNumber(const std::string& text) {
         return std::nullopt;
     return value;
 }
-
-}  // namespace
 
 int32_t taskKind(std::optional<int32_t> chosen, int32_t cardDefinedType) {
     if (chosen && (*chosen == cardTypeDrink || *chosen == cardTypeStation)) return *chosen;
@@ -35,7 +35,7 @@ int32_t taskKind(std::optional<int32_t> chosen, int32_t cardDefinedType) {
 }
 
 std::string durationForCard(int32_t kind, const std::string& entered) {
-    const auto value = decimalNumber(entered);
+    const auto value = durationEntry(entered);
     if (!value || *value <= 0) return "0";
     if (kind != cardTypeStation) return entered;
     // Minutes to seconds; nearbyint rounds a half to the even neighbour.

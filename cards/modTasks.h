@@ -19,6 +19,10 @@ namespace tasks {
 // else drink.
 int32_t taskKind(std::optional<int32_t> chosen, int32_t cardDefinedType);
 
+// The number an operator's duration entry holds: plain decimal digits with
+// at most one point ("12", "2.5"); nothing for anything else.
+std::optional<double> durationEntry(const std::string& entered);
+
 // The duration text as the card stores it: "0" unless the entry is a number
 // above 0; a station card's entry is minutes, rounded half to even and
 // stored as seconds; other kinds keep the entry as typed (seconds).

@@ -203,6 +203,7 @@ std::optional<std::string> storedDuration(const CliOptions& o, int32_t kind) {
 bool validDurationEntry(const CliOptions& o) {
     const auto entered = o.value("duration");
     if (!entered) return true;
+    if (!tasks::durationEntry(*entered)) return false;
     return storedDuration(o, cardTypeDrink) || storedDuration(o, cardTypeStation);
 }
 

@@ -14,6 +14,8 @@
 #include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
 #include "foundation/modRes.h"
+#include "foundation/clsLog.h"
+#include "platform/mcard/BackendLog.h"
 #include "platform/qt/QtEventLoop.h"
 
 namespace {
@@ -35,6 +37,12 @@ void identifyProgram(const QCoreApplication& app) {
     orvex::setApplicationTitle(orvex::utf8ToWindows1252(orvex::resText(101)));
     orvex::setApplicationVersion({PROJECT_VERSION_MAJOR, PROJECT_VERSION_MINOR, PROJECT_VERSION_PATCH});
     orvex::setProgramDirectory(app.applicationDirPath().toStdString());
+    // What the reader back ends report belongs in the trace, not on the
+    // operator's screen; the log object exists from the first such line on.
+    orvex::platform::setBackendLogSink([](const std::string& line) {
+        static orvex::clsLog log;
+        log.log(line);
+    });
 }
 
 }  // namespace

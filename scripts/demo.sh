@@ -1,11 +1,36 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the programs and runs them on the simulated reader.
+# Sets up the machine, builds the programs and runs orvexcard on the simulated
+# reader: a blank card is inserted, formatted as a drink card, loaded with a
+# generated sample and inspected. Settings and the log go to build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build >/dev/null
-cmake --build build -j2
-if [ ! -x build/cli/orvexcard ]; then
-  echo "demo: the programs are not built yet; only the system library and its tests exist." >&2
-  exit 1
-fi
+cmake --build build -j2 --target orvexcard
+
+demo="$PWD/build/demo"
+rm -rf "$demo"
+mkdir -p "$demo"
+export ORVEXCARD_SIM="$demo/sim"
+export ORVEXCARD_REGISTRY_DIR="$demo/registry"
+orvexcard() { build/cli/orvexcard "$@"; }
+
+# A sample file as the maker's tool writes it: format name, time stamp, a
+# blank, comment, creator text, fingerprint, then 8820 bytes of samples.
+sample="$demo/demo.7kx"
+{
+  printf '%-25s' '7kx/1.0.0'
+  printf '%-16s ' "$(date -u +%Y%m%dT%H%M%SZ)"
+  printf '%-100s' 'Generated demo sample'
+  printf '%-24s' 'OSC/3.6/10010'
+  printf '%-16s' ''
+  head -c 8820 /dev/urandom
+} > "$sample"
+
+set -x
+orvexcard --lang en sim init
+orvexcard --lang en sim insert --blank
+orvexcard --lang en format --kind drink
+orvexcard --lang en sample-info "$sample"
+orvexcard --lang en write "$sample" --name "Demo card" --duration 45
+orvexcard --lang en inspect

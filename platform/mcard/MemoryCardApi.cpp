@@ -69,12 +69,20 @@ mcard_code MemoryCardApi::MCardInitialize(int32_t scardContext, const std::strin
     std::vector<std::string> names;
     const BackendStatus status = backend_->listReaders(names);
     if (!status.ok()) return failed("MCardInitialize", status, mcard::MCARD_E_INTERNAL_ERROR);
-    if (std::find(names.begin(), names.end(), readerName) == names.end()) {
+    // The driver takes a reader whose name contains the configured one (an
+    // empty name fits any); an exact name wins over a longer one.
+    auto match = std::find(names.begin(), names.end(), readerName);
+    if (match == names.end()) {
+        match = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
+            return n.find(readerName) != std::string::npos;
+        });
+    }
+    if (match == names.end()) {
         backendLog("MCardInitialize: no reader named \"" + readerName + "\" is attached");
         return mcard::MCARD_E_INCOMPATIBLE_READER;
     }
     mcardContext = issue();
-    mcardContexts_[mcardContext] = readerName;
+    mcardContexts_[mcardContext] = *match;
     return mcard::MCARD_S_SUCCESS;
 }
 

@@ -21,7 +21,7 @@ std::vector<std::string> childEnvironment(const std::map<std::string, std::strin
     std::map<std::string, std::string> env;
     for (char** e = environ; *e; ++e) {
         const char* eq = std::strchr(*e, '=');
-        if (eq) env[std::string(*e, eq)] = eq + 1;
+        if (eq) env[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
     }
     for (const auto& [k, v] : overrides) env[k] = v;
     std::vector<std::string> list;
@@ -105,11 +105,24 @@ bool ProgramRun::readLine(std::string& line, int timeoutMs) {
             return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
-        if (left.count() <= 0 || (outFd_ < 0 && errFd_ < 0)) return false;
-        if (outFd_ < 0 && errFd_ < 0) return false;
+        if (left.count() <= 0 || outFd_ < 0) return false;
         pump(static_cast<int>(left.count()));
-        if (outFd_ < 0 && out_.find('\n', consumed_) == std::string::npos) return false;
     }
+}
+
+bool ProgramRun::waitForErr(const std::string& text, int count, int timeoutMs) {
+    const auto due = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto seen = [&] {
+        int n = 0;
+        for (size_t at = err_.find(text); at != std::string::npos; at = err_.find(text, at + 1)) ++n;
+        return n >= count;
+    };
+    while (!seen()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
+        if (left.count() <= 0 || (outFd_ < 0 && errFd_ < 0)) return false;
+        pump(static_cast<int>(left.count()));
+    }
+    return true;
 }
 
 void ProgramRun::interrupt() {

@@ -25,6 +25,8 @@ public:
     // The next line of standard output (without its newline); empty with
     // ok false when none came within the time.
     bool readLine(std::string& line, int timeoutMs = 20000);
+    // Waits until standard error holds text at least count times.
+    bool waitForErr(const std::string& text, int count, int timeoutMs = 20000);
     void interrupt();
     // Waits for the end (killing the program after the time) and collects
     // the rest of its output.

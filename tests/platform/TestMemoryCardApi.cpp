@@ -66,15 +66,25 @@ TEST_F(MemoryCardApiTest, ReaderListRefusesUnknownContextsAndReportsNoReaders) {
     EXPECT_EQ(api.SCardListReadersA(scard, "", buffer, length), kScardInvalidHandle);
 }
 
-TEST_F(MemoryCardApiTest, InitializeNeedsAListedReaderByItsExactName) {
+TEST_F(MemoryCardApiTest, InitializeTakesTheReaderTheNameFits) {
     int32_t context = 0;
     uint32_t version = 0;
-    EXPECT_EQ(api.MCardInitialize(scard, "Reader", context, version), MCARD_E_INCOMPATIBLE_READER);
+    EXPECT_EQ(api.MCardInitialize(scard, "Missing", context, version), MCARD_E_INCOMPATIBLE_READER);
     EXPECT_EQ(context, 0);
     EXPECT_EQ(api.MCardInitialize(scard + 100, "Reader A", context, version), MCARD_E_INVALID_PARAMETER);
-    EXPECT_EQ(api.MCardInitialize(scard, "Reader A", context, version), 0u);
+    EXPECT_EQ(api.MCardInitialize(scard, "Reader B", context, version), 0u);
     EXPECT_GT(context, 0);
     EXPECT_EQ(version, kLibraryVersion);
+    int32_t cardState = -1;
+    api.MCardWaitForCardState(context, kExpectCardPresent, cardState, kWaitTimeoutMs);
+    EXPECT_EQ(state.readersUsed.back(), "Reader B");
+    // Part of a name, or none, takes the first reader it fits, as the driver
+    // does when it looks for its reader in the list.
+    for (const char* partial : {"Reader", ""}) {
+        ASSERT_EQ(api.MCardInitialize(scard, partial, context, version), 0u) << partial;
+        api.MCardWaitForCardState(context, kExpectCardPresent, cardState, kWaitTimeoutMs);
+        EXPECT_EQ(state.readersUsed.back(), "Reader A") << partial;
+    }
 }
 
 TEST_F(MemoryCardApiTest, WaitReportsPresentEmptyAndGone) {
