@@ -1,6 +1,7 @@
 // The commands that need a reader and a card: status, inspect, format, write
 // (single and batch), dump, restore.
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -26,8 +27,15 @@ namespace {
 
 constexpr int32_t kCardSize = 16384;
 
-void fail(const std::string& message) { std::fprintf(stderr, "orvexcard: %s\n", message.c_str()); }
-void say(const std::string& message) { std::fprintf(stdout, "%s\n", message.c_str()); }
+// Texts of the window carry CR LF line breaks; a terminal wants LF.
+std::string forTerminal(std::string message) {
+    std::erase(message, '\r');
+    return message;
+}
+void fail(const std::string& message) {
+    std::fprintf(stderr, "orvexcard: %s\n", forTerminal(message).c_str());
+}
+void say(const std::string& message) { std::fprintf(stdout, "%s\n", forTerminal(message).c_str()); }
 
 // The reader choice of the settings, as the window's start-up reads it; the
 // command line overrides it.
@@ -76,21 +84,41 @@ int reportProblem(SessionProblem p, const SessionSettings& s, const CardSession&
     return kExitCardFailed;
 }
 
-// Shows the reader's progress events as a bar on a terminal.
-class ProgressHookup {
+// What the last card operation cost, for --timings.
+struct OperationStats {
+    long long milliseconds = 0;
+    int pieces = 0;  // memory pieces the reader moved: one progress step each
+};
+OperationStats lastOperation;
+
+// Watches one card operation: shows the reader's progress as a bar on a
+// terminal, counts the pieces moved and times the whole operation.
+class OperationMeter {
 public:
-    explicit ProgressHookup(reader& rd)
-        : events_(rd.EventSource()), bar_(stderr, ProgressBar::stderrIsTerminal()) {
-        id_ = events_.subscribe({[this, &rd] { bar_.setValue(rd.progress()); },
+    explicit OperationMeter(reader& rd)
+        : events_(rd.EventSource()),
+          bar_(stderr, ProgressBar::stderrIsTerminal()),
+          start_(std::chrono::steady_clock::now()) {
+        lastOperation = {};
+        id_ = events_.subscribe({[this, &rd] {
+                                     ++lastOperation.pieces;
+                                     bar_.setValue(rd.progress());
+                                 },
                                  [this, &rd] { bar_.setMaximum(rd.progressMax()); }, nullptr});
     }
-    ~ProgressHookup() { events_.unsubscribe(id_); }
-    ProgressHookup(const ProgressHookup&) = delete;
-    ProgressHookup& operator=(const ProgressHookup&) = delete;
+    ~OperationMeter() {
+        events_.unsubscribe(id_);
+        lastOperation.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - start_)
+                                         .count();
+    }
+    OperationMeter(const OperationMeter&) = delete;
+    OperationMeter& operator=(const OperationMeter&) = delete;
 
 private:
     readerEvents& events_;
     ProgressBar bar_;
+    std::chrono::steady_clock::time_point start_;
     readerEvents::SubscriptionId id_ = 0;
 };
 
@@ -172,7 +200,7 @@ int cmdFormat(CardSession& session, const CliOptions& o) {
         tasks::formatCreatorText(applicationVersion(), tasks::installationSerial()));
     bool formatted = false;
     {
-        ProgressHookup progress(session.rd());
+        OperationMeter meter(session.rd());
         formatted = card.formatCard(kind, serial, 65535, !o.flag("read-only"));
     }
     if (!formatted) {
@@ -220,7 +248,7 @@ WriteOutcome writeSample(CardSession& session, const CliOptions& o, const file7k
     const std::string name = o.value("name").value_or(getBaseName(file.filename()));
     bool written = false;
     {
-        ProgressHookup progress(session.rd());
+        OperationMeter meter(session.rd());
         written = card.writeFile7kx(file, kind, name, *duration, o.flag("combine"), o.flag("placebo"));
     }
     const tasks::WriteReport report = tasks::writeReport(written, file, kind);
@@ -264,7 +292,7 @@ int cmdWriteBatch(CardSession& session, const CliOptions& o, const file7kx& file
 int cmdDump(CardSession& session, const std::string& path) {
     std::string bytes;
     {
-        ProgressHookup progress(session.rd());
+        OperationMeter meter(session.rd());
         bytes = session.rd().readOffset(0, kCardSize, false);
     }
     if (bytes.size() != static_cast<size_t>(kCardSize)) {
@@ -284,7 +312,7 @@ int cmdRestore(CardSession& session, const std::string& image) {
     int32_t length = kCardSize;
     int32_t written = 0;
     {
-        ProgressHookup progress(session.rd());
+        OperationMeter meter(session.rd());
         written = session.rd().writeOffset(0, length, image, false);
     }
     if (written != kCardSize) {
@@ -328,6 +356,14 @@ int checkInputs(const CliOptions& o, Inputs& in) {
     return kExitDone;
 }
 
+int runOnCard(CardSession& session, const CliOptions& o, Inputs& in) {
+    if (o.command == "inspect") return cmdInspect(session, o);
+    if (o.command == "format") return cmdFormat(session, o);
+    if (o.command == "write") return cmdWrite(session, o, in.sample);
+    if (o.command == "dump") return cmdDump(session, o.operands[0]);
+    return cmdRestore(session, in.image);
+}
+
 }  // namespace
 
 int runCardCommand(const CliOptions& o, platform::EventLoop& loop) {
@@ -341,11 +377,12 @@ int runCardCommand(const CliOptions& o, platform::EventLoop& loop) {
     if (o.command == "write" && o.flag("batch")) return cmdWriteBatch(session, o, in.sample);
     if (const SessionProblem p = session.waitForCard(); p != SessionProblem::None)
         return reportProblem(p, settings, session);
-    if (o.command == "inspect") return cmdInspect(session, o);
-    if (o.command == "format") return cmdFormat(session, o);
-    if (o.command == "write") return cmdWrite(session, o, in.sample);
-    if (o.command == "dump") return cmdDump(session, o.operands[0]);
-    return cmdRestore(session, in.image);
+    const int rc = runOnCard(session, o, in);
+    if (o.flag("timings")) {
+        std::fprintf(stderr, "timings: active_ms=%lld operation_ms=%lld reader_pieces=%d\n",
+                     session.millisUntilActive(), lastOperation.milliseconds, lastOperation.pieces);
+    }
+    return rc;
 }
 
 }  // namespace orvex::cli

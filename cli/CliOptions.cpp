@@ -30,7 +30,7 @@ const std::map<std::string, CommandRule>& commandRules() {
 }
 
 const std::set<std::string> kGlobalValued = {"api", "reader", "wait", "lang"};
-const std::set<std::string> kGlobalFlags = {"help"};
+const std::set<std::string> kGlobalFlags = {"help", "timings"};
 
 // Bounded so a typo cannot make a command wait for days.
 constexpr double kMaxWaitSeconds = 3600.0;
@@ -136,7 +136,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
                 return result;
             }
             raw[name] = *inlineValue;
-        } else if (!inlineValue && (name == "help" || name == "json" || name == "read-only" ||
+        } else if (!inlineValue && (name == "help" || name == "timings" || name == "json" || name == "read-only" ||
                                     name == "combine" || name == "placebo" || name == "batch" ||
                                     name == "blank")) {
             o.flags.insert(name);
@@ -157,7 +157,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
 
 std::string usageText() {
     return "usage: orvexcard [--api scard|mcard] [--reader NAME] [--wait SECONDS] [--lang de|en]\n"
-           "                 COMMAND [ARGS]\n"
+           "                 [--timings] COMMAND [ARGS]\n"
            "commands:\n"
            "  status                         reader type, driver version and state\n"
            "  inspect [--json]               identify and verify the card\n"
@@ -169,6 +169,8 @@ std::string usageText() {
            "  sample-info SAMPLE.7kx [--json]\n"
            "  sim init | plug NAME | unplug NAME | insert [--reader NAME] [--image FILE|--blank]\n"
            "      | remove [--reader NAME] | status      (directory in ORVEXCARD_SIM)\n"
+           "--timings prints on standard error how long the card took to become active, how\n"
+           "long the card operation took and how many memory pieces the reader moved.\n"
            "exit codes: 0 done, 1 card operation failed or card not verified, 2 usage error or\n"
            "bad input file, 3 no reader or driver, 4 no card within the wait\n";
 }

@@ -5,10 +5,14 @@
 #include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/ExitCode.h"
-#include "cli/SimControl.h"
+#include "platform/sim/SimDirectory.h"
 
 namespace orvex::cli {
 namespace {
+
+using platform::SimDirectory;
+using platform::SimError;
+using platform::SimResult;
 
 int report(const SimResult& r) {
     switch (r.error) {
@@ -39,7 +43,7 @@ int usage(const std::string& what) {
     return kExitUsage;
 }
 
-int printStatus(const SimControl& sim) {
+int printStatus(const SimDirectory& sim) {
     for (const auto& r : sim.status()) {
         std::printf("%s: %s\n", r.name.c_str(),
                     r.cardInserted ? "card" : (r.pulledCardWaiting ? "no card (pulled card waiting)"
@@ -54,22 +58,22 @@ int printStatus(const SimControl& sim) {
 int imageFor(const CliOptions& o, std::optional<std::string>& image) {
     const auto path = o.value("image");
     if (path && o.flag("blank")) return usage("--image and --blank exclude each other");
-    if (o.flag("blank")) image = std::string(SimControl::kCardSize, ' ');
+    if (o.flag("blank")) image = std::string(SimDirectory::kCardSize, ' ');
     if (!path) return kExitDone;
     FILE* f = std::fopen(path->c_str(), "rb");
     if (!f) {
         std::fprintf(stderr, "orvexcard: %s\n", text(msg::kCannotRead, {*path, "not found"}).c_str());
         return kExitUsage;
     }
-    std::string bytes(SimControl::kCardSize + 1, '\0');
+    std::string bytes(SimDirectory::kCardSize + 1, '\0');
     const size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-    if (n != SimControl::kCardSize) {
-        const std::string size = n > SimControl::kCardSize ? "more than 16384" : std::to_string(n);
+    if (n != SimDirectory::kCardSize) {
+        const std::string size = n > SimDirectory::kCardSize ? "more than 16384" : std::to_string(n);
         std::fprintf(stderr, "orvexcard: %s\n", text(msg::kNotAnImage, {*path, size}).c_str());
         return kExitUsage;
     }
-    bytes.resize(SimControl::kCardSize);
+    bytes.resize(SimDirectory::kCardSize);
     image = std::move(bytes);
     return kExitDone;
 }
@@ -82,7 +86,7 @@ int runSimCommand(const CliOptions& o) {
         std::fprintf(stderr, "orvexcard: %s\n", text(msg::kSimNotSet).c_str());
         return kExitUsage;
     }
-    SimControl sim(dir);
+    SimDirectory sim(dir);
     const std::string& what = o.operands[0];
     const bool named = what == "plug" || what == "unplug";
     if (named != (o.operands.size() == 2)) return usage("sim " + what);

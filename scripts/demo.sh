@@ -13,7 +13,10 @@ rm -rf "$demo"
 mkdir -p "$demo"
 export ORVEXCARD_SIM="$demo/sim"
 export ORVEXCARD_REGISTRY_DIR="$demo/registry"
-orvexcard() { build/cli/orvexcard "$@"; }
+orvexcard() {
+  echo "\$ orvexcard $*"
+  build/cli/orvexcard --lang en "$@"
+}
 
 # A sample file as the maker's tool writes it: format name, time stamp, a
 # blank, comment, creator text, fingerprint, then 8820 bytes of samples.
@@ -27,10 +30,9 @@ sample="$demo/demo.7kx"
   head -c 8820 /dev/urandom
 } > "$sample"
 
-set -x
-orvexcard --lang en sim init
-orvexcard --lang en sim insert --blank
-orvexcard --lang en format --kind drink
-orvexcard --lang en sample-info "$sample"
-orvexcard --lang en write "$sample" --name "Demo card" --duration 45
-orvexcard --lang en inspect
+orvexcard sim init
+orvexcard sim insert --blank
+orvexcard format --kind drink
+orvexcard sample-info "$sample"
+orvexcard write "$sample" --name "Demo card" --duration 45
+orvexcard inspect

@@ -1,5 +1,7 @@
 #include "platform/sim/SimulatedBackend.h"
 
+#include "platform/sim/SimLayout.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,12 +20,6 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t kPollMs = 10;
 constexpr size_t kMaxSmallFile = 4096;
-
-// A reader name from a caller must name a subdirectory, never a path.
-bool validReaderName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
-}
 
 std::string smallFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -89,7 +85,7 @@ BackendStatus SimulatedBackend::cardType(const std::string& reader, uint8_t& typ
     }
     if (!status.ok()) return status;
     std::error_code error;
-    const std::string typePath = readerPath(reader) + "/card.type";
+    const std::string typePath = readerPath(reader) + "/" + sim::kTypeFile;
     if (!fs::exists(typePath, error)) {
         type = kMemoryCardTypeByte;
         return BackendStatus::success();
@@ -138,20 +134,20 @@ BackendStatus SimulatedBackend::write(const std::string& reader, uint32_t offset
     return status;
 }
 
-// Writes in place and syncs, so the bytes are on disk when the call returns
-// and another process (or a crash) never sees them only half there.
+// Writes in place: the bytes are in the file, for every other process to
+// see, when the call returns. A simulated card needs no protection against a
+// crash of the whole machine, so it is not synced to the disk.
 BackendStatus SimulatedBackend::writeOnce(const std::string& reader, uint32_t offset, const std::string& data) {
     if (data.size() > kMemoryCardSize || !withinCard(offset, static_cast<uint32_t>(data.size())))
         return BackendStatus::failure(BackendFault::Range, "range beyond the card");
-    const std::string path = readerPath(reader) + "/card.bin";
+    const std::string path = readerPath(reader) + "/" + sim::kCardFile;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return systemFailure(BackendFault::NoCard, path);
     const ssize_t put = ::pwrite(fd, data.data(), data.size(), offset);
-    const bool synced = put == static_cast<ssize_t>(data.size()) && ::fdatasync(fd) == 0;
     const int saved = errno;
     ::close(fd);
     errno = saved;
-    if (!synced) return systemFailure(BackendFault::Card, path + ": write");
+    if (put != static_cast<ssize_t>(data.size())) return systemFailure(BackendFault::Card, path + ": write");
     return BackendStatus::success();
 }
 
@@ -164,7 +160,7 @@ BackendStatus SimulatedBackend::cardFile(const std::string& reader, std::string&
     case CardPresence::Present:
         break;
     }
-    path = readerPath(reader) + "/card.bin";
+    path = readerPath(reader) + "/" + sim::kCardFile;
     std::error_code error;
     const auto size = fs::file_size(path, error);
     if (error) return BackendStatus::failure(BackendFault::NoCard, path + ": " + error.message());
@@ -176,19 +172,19 @@ BackendStatus SimulatedBackend::cardFile(const std::string& reader, std::string&
 }
 
 SimFaults SimulatedBackend::faultsOf(const std::string& reader) const {
-    return SimFaults::parse(smallFile(readerPath(reader) + "/faults"));
+    return SimFaults::parse(smallFile(readerPath(reader) + "/" + sim::kFaultsFile));
 }
 
 CardPresence SimulatedBackend::presenceOf(const std::string& reader) const {
     std::error_code error;
-    if (!validReaderName(reader) || !fs::is_directory(readerPath(reader), error)) return CardPresence::ReaderGone;
-    return fs::is_regular_file(readerPath(reader) + "/card.bin", error) ? CardPresence::Present
+    if (!sim::validReaderName(reader) || !fs::is_directory(readerPath(reader), error)) return CardPresence::ReaderGone;
+    return fs::is_regular_file(readerPath(reader) + "/" + sim::kCardFile, error) ? CardPresence::Present
                                                                         : CardPresence::Absent;
 }
 
 void SimulatedBackend::pull(const std::string& reader) {
     std::error_code error;
-    fs::rename(readerPath(reader) + "/card.bin", readerPath(reader) + "/card.pulled.bin", error);
+    fs::rename(readerPath(reader) + "/" + sim::kCardFile, readerPath(reader) + "/" + sim::kPulledCardFile, error);
     writesSincePull_[reader] = 0;
 }
 

@@ -1,24 +1,21 @@
-#include "cli/SimControl.h"
+#include "platform/sim/SimDirectory.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
-namespace orvex::cli {
+#include "platform/sim/SimLayout.h"
+
+namespace orvex::platform {
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCard = "card.bin";
-constexpr const char* kPulled = "card.pulled.bin";
-constexpr const char* kFaults = "faults";
-
-// A reader name becomes a folder name: one path component, nothing else.
-bool validReaderName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
-}
+using sim::kCardFile;
+using sim::kFaultsFile;
+using sim::kPulledCardFile;
+using sim::validReaderName;
 
 SimResult ioError(const std::error_code& ec) { return {SimError::Io, ec.message()}; }
 
@@ -43,11 +40,11 @@ SimResult writeCardFile(const fs::path& target, const std::string& bytes) {
 
 }  // namespace
 
-std::string SimControl::readerDir(const std::string& reader) const {
+std::string SimDirectory::readerDir(const std::string& reader) const {
     return (fs::path(dir_) / reader).string();
 }
 
-SimResult SimControl::init() {
+SimResult SimDirectory::init() {
     std::error_code ec;
     fs::create_directories(dir_, ec);
     if (ec) return ioError(ec);
@@ -55,14 +52,14 @@ SimResult SimControl::init() {
     return plug(kDefaultReader);
 }
 
-SimResult SimControl::plug(const std::string& reader) {
+SimResult SimDirectory::plug(const std::string& reader) {
     if (!validReaderName(reader)) return {SimError::BadName, reader};
     std::error_code ec;
     fs::create_directories(readerDir(reader), ec);
     return ec ? ioError(ec) : SimResult{};
 }
 
-SimResult SimControl::unplug(const std::string& reader) {
+SimResult SimDirectory::unplug(const std::string& reader) {
     if (!validReaderName(reader) || !fs::is_directory(readerDir(reader)))
         return {SimError::NoSuchReader, reader};
     std::error_code ec;
@@ -70,7 +67,7 @@ SimResult SimControl::unplug(const std::string& reader) {
     return ec ? ioError(ec) : SimResult{};
 }
 
-SimResult SimControl::resolve(const std::string& reader, std::string& resolved) const {
+SimResult SimDirectory::resolve(const std::string& reader, std::string& resolved) const {
     if (reader.empty()) {
         const auto all = readers();
         if (all.empty()) return {SimError::NoReaders, {}};
@@ -83,30 +80,30 @@ SimResult SimControl::resolve(const std::string& reader, std::string& resolved) 
     return {};
 }
 
-SimResult SimControl::insert(const std::string& reader, const std::optional<std::string>& image) {
+SimResult SimDirectory::insert(const std::string& reader, const std::optional<std::string>& image) {
     std::string name;
     if (SimResult r = resolve(reader, name); !r.ok()) return r;
     const fs::path dir = readerDir(name);
-    if (fs::exists(dir / kCard)) return {SimError::CardPresent, name};
+    if (fs::exists(dir / kCardFile)) return {SimError::CardPresent, name};
     std::error_code ec;
-    if (!image && fs::exists(dir / kPulled)) {
-        fs::rename(dir / kPulled, dir / kCard, ec);
+    if (!image && fs::exists(dir / kPulledCardFile)) {
+        fs::rename(dir / kPulledCardFile, dir / kCardFile, ec);
         return ec ? ioError(ec) : SimResult{};
     }
-    return writeCardFile(dir / kCard, image ? *image : std::string(kCardSize, ' '));
+    return writeCardFile(dir / kCardFile, image ? *image : std::string(kCardSize, ' '));
 }
 
-SimResult SimControl::remove(const std::string& reader) {
+SimResult SimDirectory::remove(const std::string& reader) {
     std::string name;
     if (SimResult r = resolve(reader, name); !r.ok()) return r;
     const fs::path dir = readerDir(name);
-    if (!fs::exists(dir / kCard)) return {SimError::NoCard, name};
+    if (!fs::exists(dir / kCardFile)) return {SimError::NoCard, name};
     std::error_code ec;
-    fs::rename(dir / kCard, dir / kPulled, ec);  // kept, so it can be inserted again
+    fs::rename(dir / kCardFile, dir / kPulledCardFile, ec);  // kept, so it can be inserted again
     return ec ? ioError(ec) : SimResult{};
 }
 
-std::vector<std::string> SimControl::readers() const {
+std::vector<std::string> SimDirectory::readers() const {
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec)) {
@@ -116,12 +113,12 @@ std::vector<std::string> SimControl::readers() const {
     return names;
 }
 
-std::vector<SimReaderStatus> SimControl::status() const {
+std::vector<SimReaderStatus> SimDirectory::status() const {
     std::vector<SimReaderStatus> result;
     for (const auto& name : readers()) {
         const fs::path dir = readerDir(name);
-        SimReaderStatus s{name, fs::exists(dir / kCard), fs::exists(dir / kPulled), {}};
-        std::ifstream faults(dir / kFaults);
+        SimReaderStatus s{name, fs::exists(dir / kCardFile), fs::exists(dir / kPulledCardFile), {}};
+        std::ifstream faults(dir / kFaultsFile);
         for (std::string line; std::getline(faults, line) && s.faults.size() < 32;) {
             if (!line.empty()) s.faults.push_back(line.substr(0, 200));
         }
@@ -130,4 +127,4 @@ std::vector<SimReaderStatus> SimControl::status() const {
     return result;
 }
 
-}  // namespace orvex::cli
+}  // namespace orvex::platform

@@ -1,12 +1,12 @@
 #pragma once
-// Manages the simulated reader directory: readers are folders, an inserted
-// card is the 16384-byte file card.bin inside one, a pulled card waits as
-// card.pulled.bin until it is inserted again.
+// Manages the simulated reader directory (layout in SimLayout.h): plugs and
+// unplugs readers, inserts and removes cards. A removed card waits as the
+// pulled card until it is inserted again.
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace orvex::cli {
+namespace orvex::platform {
 
 enum class SimError { None, NoSuchReader, NoReaders, NoCard, CardPresent, BadName, Io };
 
@@ -23,9 +23,9 @@ struct SimReaderStatus {
     std::vector<std::string> faults;  // the non-empty lines of the faults file
 };
 
-class SimControl {
+class SimDirectory {
 public:
-    explicit SimControl(std::string directory) : dir_(std::move(directory)) {}
+    explicit SimDirectory(std::string directory) : dir_(std::move(directory)) {}
 
     static constexpr const char* kDefaultReader = "OrvexCard Simulated Reader 0";
     static constexpr size_t kCardSize = 16384;
@@ -50,4 +50,4 @@ private:
     std::string dir_;
 };
 
-}  // namespace orvex::cli
+}  // namespace orvex::platform
