@@ -15,7 +15,8 @@ std::string getBaseName(const std::string& path);
 // UTF-8 to Windows-1252 bytes; a character outside the code page (or an
 // invalid UTF-8 sequence) becomes '?'.
 std::string utf8ToWindows1252(std::string_view utf8);
-// Windows-1252 bytes to UTF-8; the five unassigned bytes map to U+FFFD.
+// Windows-1252 bytes to UTF-8; the five unassigned bytes become the control
+// characters of the same number, so every byte survives the round trip.
 std::string windows1252ToUtf8(std::string_view bytes);
 
 // Trailing blanks (0x20) removed.

@@ -4,7 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "platform/registry/AnsiText.h"
+#include "platform/text/AnsiText.h"
 
 namespace orvex::platform {
 namespace {

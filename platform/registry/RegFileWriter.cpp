@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/registry/AnsiText.h"
+#include "platform/text/AnsiText.h"
 
 namespace orvex::platform {
 namespace {

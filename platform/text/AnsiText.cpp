@@ -1,4 +1,4 @@
-#include "platform/registry/AnsiText.h"
+#include "platform/text/AnsiText.h"
 
 #include <array>
 
@@ -46,6 +46,18 @@ size_t utf8Sequence(std::string_view bytes, size_t i, char32_t& c) {
 }
 
 }  // namespace
+
+std::string utf8ToAnsi(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = 0;
+        const size_t len = utf8Sequence(utf8, i, c);
+        out += len == 0 ? '?' : codePointToAnsi(c);
+        i += len == 0 ? 1 : len;
+    }
+    return out;
+}
 
 char32_t ansiToCodePoint(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
