@@ -1,0 +1,57 @@
+// orvexcard as an operator runs it on a real PC/SC reader: format, write a
+// sample, inspect, with both reader drivers.
+#include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
+
+#include "PcscdTest.h"
+#include "cli/ProgramRun.h"
+#include "samplefile/SampleFileMaker.h"
+#include "support/TestEnvironment.h"
+
+namespace orvex::test {
+namespace {
+
+class CliOnPcscd : public PcscdTest {
+protected:
+    void SetUp() override {
+        PcscdTest::SetUp();
+        dir_ = makeTempDir("cli");
+        writeFileBytes(dir_ + "/HKCU.reg",
+                       "Windows Registry Editor Version 5.00\r\n\r\n"
+                       "[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
+                       "\"lng\"=dword:00000002\r\n\"ocardlog\"=\"" + dir_ + "/trace.log\"\r\n");
+        writeFileBytes(dir_ + "/HKLM.reg",
+                       "Windows Registry Editor Version 5.00\r\n\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
+                       "\"omsc.idleTimerInterval\"=\"50\"\r\n\"omsc.onlineTimerInterval\"=\"50\"\r\n");
+    }
+    ProgramResult run(const std::string& api, std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--api", api, "--reader", readerName(), "--wait", "10"});
+        return runProgram(args, {{"ORVEXCARD_SIM", ""}, {"ORVEXCARD_REGISTRY_DIR", dir_}});
+    }
+    std::string dir_;
+};
+
+TEST_F(CliOnPcscd, FormatWriteAndInspectWithBothDrivers) {
+    startCard(true);
+    const std::string sample = dir_ + "/calm.7kx";
+    writeFileBytes(sample, sampleFileBytes({}));
+    for (const std::string api : {"mcard", "scard"}) {
+        ProgramResult r = run(api, {"format", "--kind", "station"});
+        ASSERT_EQ(r.exitCode, 0) << api << ": " << r.err;
+        EXPECT_EQ(readFileBytes(imagePath_).substr(40, 12), "orvextherapy") << api;
+        r = run(api, {"write", sample, "--kind", "drink", "--duration", "45"});
+        ASSERT_EQ(r.exitCode, 0) << api << ": " << r.err;
+        EXPECT_EQ(readFileBytes(imagePath_).substr(768, 8820), sampleFileBytes({}).substr(182)) << api;
+        r = run(api, {"inspect", "--json"});
+        ASSERT_EQ(r.exitCode, 0) << api << ": " << r.err;
+        const auto j = nlohmann::json::parse(r.out);
+        EXPECT_EQ(j["kind"], 1) << api;
+        EXPECT_EQ(j["verified"], true) << api;
+        EXPECT_EQ(j["durationSeconds"], 45) << api;
+        EXPECT_EQ(j["fileLength"], 8820) << api;
+    }
+}
+
+}  // namespace
+}  // namespace orvex::test
