@@ -3,6 +3,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -57,11 +58,11 @@ int reportProblem(SessionProblem p, const SessionSettings& s, const CardSession&
     switch (p) {
         case SessionProblem::None:
             return kExitDone;
-        case SessionProblem::NoService:
-            fail(getenv("ORVEXCARD_SIM") && *getenv("ORVEXCARD_SIM")
-                     ? text(msg::kSimNotSet)
-                     : text(msg::kNoService));
+        case SessionProblem::NoService: {
+            const char* sim = std::getenv("ORVEXCARD_SIM");
+            fail(sim && *sim ? text(msg::kSimUnusable, {sim}) : text(msg::kNoService));
             return kExitNoReader;
+        }
         case SessionProblem::NoAccess:
             fail(text(msg::kNoAccess));
             return kExitNoReader;

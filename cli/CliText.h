@@ -40,6 +40,7 @@ constexpr int kSimCardPresent = 9027;
 constexpr int kSimFailed = 9028;
 constexpr int kCardPulled = 9029;
 constexpr int kSampleRefused = 9030;
+constexpr int kSimUnusable = 9031;
 }  // namespace msg
 
 }  // namespace orvex::cli

@@ -153,6 +153,12 @@ TEST_F(CliTest, no_reader_no_card_and_bad_input_have_their_exit_codes) {
     EXPECT_THAT(r.err, HasSubstr("no reader named \"Missing\""));
     EXPECT_THAT(r.err, HasSubstr("\"Other\""));
 
+    std::map<std::string, std::string> missingSim = env();
+    missingSim["ORVEXCARD_SIM"] = dir_ + "/nowhere";
+    r = runProgram({"--wait", "0.3", "status"}, missingSim);
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_THAT(r.err, HasSubstr("orvexcard sim init"));
+
     EXPECT_EQ(run({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(run({"format", "--kind", "coffee"}).exitCode, 2);
     EXPECT_EQ(run({"write"}).exitCode, 2);
