@@ -135,24 +135,26 @@ std::string failureReason(CardSession& session, const std::string& otherwise) {
     return session.rd().cardConnected() == state::kActive ? otherwise : text(msg::kCardPulled);
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+// A card image: exactly the card's size; anything else is refused before a
+// byte of it is read.
+int readCardImage(const std::string& path, std::string& bytes) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        error = text(9068);
-        return false;
-    }
     const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > 1024 * 1024) {  // no card image is that big; don't load it
-        error = ec ? ec.message() : text(msg::kNotAnImage, {path, std::to_string(size)});
-        return false;
+    if (ec || !std::filesystem::is_regular_file(path, ec)) {
+        fail(text(msg::kCannotRead, {path, text(9068)}));
+        return kExitUsage;
+    }
+    if (size != static_cast<std::uintmax_t>(kCardSize)) {
+        fail(text(msg::kNotAnImage, {path, std::to_string(size)}));
+        return kExitUsage;
     }
     std::ifstream in(path, std::ios::binary);
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = text(9071);
-        return false;
+    if (bytes.size() != static_cast<size_t>(kCardSize)) {
+        fail(text(msg::kCannotRead, {path, text(9071)}));
+        return kExitUsage;
     }
-    return true;
+    return kExitDone;
 }
 
 // The image appears whole or not at all.
@@ -339,21 +341,11 @@ int checkInputs(const CliOptions& o, Inputs& in) {
             return kExitUsage;
         }
         if (!in.sample.loadFromFile(o.operands[0])) {
-            fail(resText(610) + " (610-100)");
+            fail(resText(610) + " (610-100): " + sampleRefusalReason(in.sample, o.operands[0]));
             return kExitUsage;
         }
     }
-    if (o.command == "restore") {
-        std::string error;
-        if (!readWholeFile(o.operands[0], in.image, error)) {
-            fail(text(msg::kCannotRead, {o.operands[0], error}));
-            return kExitUsage;
-        }
-        if (in.image.size() != static_cast<size_t>(kCardSize)) {
-            fail(text(msg::kNotAnImage, {o.operands[0], std::to_string(in.image.size())}));
-            return kExitUsage;
-        }
-    }
+    if (o.command == "restore") return readCardImage(o.operands[0], in.image);
     return kExitDone;
 }
 

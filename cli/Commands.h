@@ -2,15 +2,23 @@
 // The commands of orvexcard. Each prints its result on standard output and
 // every failure as one line on standard error, and answers the exit code.
 #include <atomic>
+#include <string>
 
 #include "cli/CliOptions.h"
 #include "platform/eventloop/EventLoop.h"
+
+namespace orvex {
+class file7kx;
+}
 
 namespace orvex::cli {
 
 int runCardCommand(const CliOptions& options, platform::EventLoop& loop);
 int runSampleInfo(const CliOptions& options);
 int runSimCommand(const CliOptions& options);
+
+// Why a sample file was refused, in the operator's words.
+std::string sampleRefusalReason(const file7kx& file, const std::string& path);
 
 // Set from the interrupt handler: a running card operation finishes first.
 extern std::atomic<bool> interruptRequested;

@@ -11,9 +11,8 @@
 #include "samplefile/file7kx.h"
 
 namespace orvex::cli {
-namespace {
 
-std::string refusalReason(const file7kx& file, const std::string& path) {
+std::string sampleRefusalReason(const file7kx& file, const std::string& path) {
     switch (file.loadError()) {
         case file7kx::LoadError::NotFound:
             return text(9068);
@@ -28,6 +27,8 @@ std::string refusalReason(const file7kx& file, const std::string& path) {
     }
 }
 
+namespace {
+
 std::string utf8(const std::string& bytes) { return windows1252ToUtf8(bytes); }
 
 }  // namespace
@@ -37,7 +38,7 @@ int runSampleInfo(const CliOptions& o) {
     file7kx file;
     if (!file.loadFromFile(path)) {
         std::fprintf(stderr, "orvexcard: %s\n",
-                     text(msg::kSampleRefused, {refusalReason(file, path)}).c_str());
+                     text(msg::kSampleRefused, {sampleRefusalReason(file, path)}).c_str());
         return kExitUsage;
     }
     const bool accepted = tasks::creatorVersionAllowed(file);
