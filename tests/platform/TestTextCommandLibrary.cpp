@@ -97,7 +97,7 @@ TEST_F(TextCommandLibraryTest, MemReadFillsTheBufferUpToTheLengthOrNothing) {
 TEST_F(TextCommandLibraryTest, MemWriteTakesExactlyTheAnnouncedBytes) {
     EXPECT_EQ(send("Card,MemWrite,100,3", 200, "xyz").code, 0);
     EXPECT_EQ(state.memory.substr(100, 3), "xyz");
-    EXPECT_NE(send("Card,MemWrite,100,3", 200, "xy").code, 0);
+    EXPECT_NE(send("Card,MemWrite,100,3", 200, "xy", 3).code, 0);
     EXPECT_NE(send("Card,MemWrite,100,3", 200, "xyz", 2).code, 0);
     EXPECT_NE(send("Card,MemWrite,100,3", 200, "xyz", -3).code, 0);
     EXPECT_EQ(state.memory.substr(100, 3), "xyz");
