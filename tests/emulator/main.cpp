@@ -1,8 +1,8 @@
-// The card side of a virtual reader: connects to the reader driver's port and
-// answers as a 16384-byte memory card whose bytes live in an image file.
+// The card side of a virtual reader: connects to the reader driver's port on
+// this machine and answers as a 16384-byte memory card whose bytes live in an
+// image file.
 //
-//   orvex_card_emulator --port N --image FILE [--host ADDR] [--pulled]
-//                       [--pull-after-updates N]
+//   orvex_card_emulator --port N --image FILE [--pulled] [--pull-after-updates N]
 //
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
 // (connects again); --pull-after-updates pulls it right after answering the
@@ -20,7 +20,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -33,25 +32,19 @@ using orvex::emulator::Bytes;
 using orvex::emulator::MemoryCardEmulator;
 using orvex::emulator::VpcdFrameReader;
 
-volatile sig_atomic_t pullRequested = 0;
-volatile sig_atomic_t insertRequested = 0;
-volatile sig_atomic_t stopRequested = 0;
+volatile sig_atomic_t pullRequested = 0, insertRequested = 0, stopRequested = 0;
 
 constexpr int kIdleMs = 20;
 
 struct Options {
-    std::string host = "127.0.0.1";
     int port = 0;
     std::string image;
     bool pulled = false;
     std::optional<uint32_t> pullAfterUpdates;
 };
 
-[[noreturn]] void usage(const char* why) {
-    std::fprintf(stderr,
-                 "orvex_card_emulator: %s\nusage: orvex_card_emulator --port N --image FILE [--host ADDR] "
-                 "[--pulled] [--pull-after-updates N]\n",
-                 why);
+[[noreturn]] void fail(const std::string& why) {
+    std::fprintf(stderr, "orvex_card_emulator: %s\n", why.c_str());
     std::exit(2);
 }
 
@@ -63,41 +56,38 @@ Options parseOptions(int argc, char** argv) {
         if (arg == "--pulled") options.pulled = true;
         else if (arg == "--port" && hasValue) options.port = std::atoi(argv[++i]);
         else if (arg == "--image" && hasValue) options.image = argv[++i];
-        else if (arg == "--host" && hasValue) options.host = argv[++i];
         else if (arg == "--pull-after-updates" && hasValue) options.pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
-        else usage(("unknown argument " + arg).c_str());
+        else fail("unknown argument " + arg);
     }
-    if (options.port <= 0 || options.port > 65535 || options.image.empty()) usage("--port and --image are required");
+    if (options.port <= 0 || options.port > 65535 || options.image.empty()) fail("--port and --image are required");
     return options;
 }
 
 Bytes loadImage(const std::string& path) {
     Bytes image(MemoryCardEmulator::kCardSize, 0);
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return image;
-    const size_t got = std::fread(image.data(), 1, image.size(), file);
-    std::fclose(file);
-    if (got != image.size()) usage("the image file does not hold 16384 bytes");
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        const size_t got = std::fread(image.data(), 1, image.size(), file);
+        std::fclose(file);
+        if (got != image.size()) fail("the image file does not hold 16384 bytes");
+    }
     return image;
 }
 
 void saveImage(const std::string& path, const Bytes& image) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 || ::pwrite(fd, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size())) {
-        std::perror("orvex_card_emulator: image");
-        std::exit(1);
-    }
+    if (fd < 0 || ::pwrite(fd, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size()))
+        fail("cannot write the image " + path);
     ::close(fd);
 }
 
-int connectTo(const Options& options) {
+int connectTo(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(options.port));
-    if (fd < 0 || ::inet_pton(AF_INET, options.host.c_str(), &address.sin_addr) != 1 ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        if (fd >= 0) ::close(fd);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
         return -1;
     }
     // Every answer is one small message the reader waits for; do not hold it back.
@@ -107,8 +97,7 @@ int connectTo(const Options& options) {
 }
 
 bool sendAll(int fd, const Bytes& bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
+    for (size_t sent = 0; sent < bytes.size();) {
         const ssize_t put = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) return false;
@@ -117,20 +106,20 @@ bool sendAll(int fd, const Bytes& bytes) {
     return true;
 }
 
-void onSignal(int number) {
-    if (number == SIGUSR1) pullRequested = 1;
-    else if (number == SIGUSR2) insertRequested = 1;
-    else stopRequested = 1;
-}
-
 void installHandlers() {
     struct sigaction action {};
-    action.sa_handler = onSignal;
+    action.sa_handler = [](int number) {
+        if (number == SIGUSR1) pullRequested = 1;
+        else if (number == SIGUSR2) insertRequested = 1;
+        else stopRequested = 1;
+    };
     sigemptyset(&action.sa_mask);
-    for (int number : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT}) ::sigaction(number, &action, nullptr);
     sigset_t all;
     sigemptyset(&all);
-    for (int number : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT}) sigaddset(&all, number);
+    for (int number : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT}) {
+        ::sigaction(number, &action, nullptr);
+        sigaddset(&all, number);
+    }
     ::sigprocmask(SIG_UNBLOCK, &all, nullptr);
 }
 
@@ -143,41 +132,36 @@ public:
 
     void run() {
         while (!stopRequested) {
-            takeRequests();
-            if (inserted_ && fd_ < 0) fd_ = connectTo(options_);
-            if (fd_ < 0) {
-                ::poll(nullptr, 0, kIdleMs);
-                continue;
+            if (pullRequested) {
+                pullRequested = 0;
+                inserted_ = false;
+                disconnect();
             }
-            serveOnce();
+            if (insertRequested) {
+                insertRequested = 0;
+                inserted_ = true;
+            }
+            if (inserted_ && fd_ < 0) fd_ = connectTo(options_.port);
+            if (fd_ < 0) ::poll(nullptr, 0, kIdleMs);
+            else serveOnce();
         }
         disconnect();
     }
 
 private:
-    void takeRequests() {
-        if (pullRequested) {
-            pullRequested = 0;
-            inserted_ = false;
-            disconnect();
-        }
-        if (insertRequested) {
-            insertRequested = 0;
-            inserted_ = true;
-        }
-    }
-
     void serveOnce() {
         pollfd waiting{fd_, POLLIN, 0};
         if (::poll(&waiting, 1, kIdleMs) <= 0) return;
         uint8_t chunk[4096];
         const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
         if (got < 0 && errno == EINTR) return;
-        if (got <= 0) {
-            disconnect();  // the reader side went away; connect again later
-            return;
-        }
-        quickAck();
+        if (got <= 0) return disconnect();  // the reader side went away; connect again later
+        // The reader driver sends a message's length and its bytes as two
+        // writes, so with a delayed acknowledgement here the second write would
+        // wait for the acknowledgement of the first. Linux re-arms delayed
+        // ACKs, hence after every receive.
+        const int on = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
         frames_.feed(chunk, static_cast<size_t>(got));
         while (fd_ >= 0) {
             const auto message = frames_.next();
@@ -186,21 +170,13 @@ private:
         }
     }
 
-    // The reader driver sends a message's length and its bytes as two writes,
-    // so with a delayed acknowledgement here the second write would wait for
-    // the acknowledgement of the first. Linux re-arms delayed ACKs, hence
-    // after every receive.
-    void quickAck() {
-        const int on = 1;
-        ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-    }
-
     void answer(const Bytes& message) {
         const uint32_t before = card_.updates();
         const auto reply = card_.handle(message);
-        if (card_.updates() != before) saveImage(options_.image, card_.image());
+        const bool updated = card_.updates() != before;
+        if (updated) saveImage(options_.image, card_.image());
         if (reply && !sendAll(fd_, *VpcdFrameReader::frame(*reply))) disconnect();
-        if (options_.pullAfterUpdates && card_.updates() != before && card_.updates() == *options_.pullAfterUpdates) {
+        if (updated && card_.updates() == options_.pullAfterUpdates) {
             inserted_ = false;
             disconnect();
         }

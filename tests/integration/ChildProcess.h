@@ -21,9 +21,8 @@ public:
     // waits instead of killing it.
     bool start(const std::vector<std::string>& argv, const std::string& logPath);
     bool running();
-    bool signal(int number);
+    bool signal(int number) const;
     void stop();
-    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;

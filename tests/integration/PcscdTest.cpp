@@ -1,76 +1,160 @@
 #include "PcscdTest.h"
 
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
-#include "support/TestEnvironment.h"
 #include "platform/pcsc/PcscBackend.h"
+#include "support/TestEnvironment.h"
 
 namespace orvex::test {
 namespace {
 
-constexpr auto kPresenceDeadline = std::chrono::seconds(10);
+namespace fs = std::filesystem;
+using platform::CardPresence;
 
-struct SharedPcscd {
-    PcscdHarness harness;
+constexpr const char* kFriendlyName = "Orvex Test Reader";
+
+struct Pcscd {
+    ChildProcess process;  // stopped at exit by its destructor
+    std::string logPath, readerName, failure;
+    int port = 0;
     bool started = false;
-    std::string failure;
-};
+} pcscd;
 
-SharedPcscd& shared() {
-    static SharedPcscd instance;
-    return instance;
+template <typename Check>
+bool waitUntil(Check check) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!check()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
-class StopPcscdAtEnd : public ::testing::Environment {
-public:
-    void TearDown() override { shared().harness.stop(); }
-};
-
-const auto* const registered = ::testing::AddGlobalTestEnvironment(new StopPcscdAtEnd);
-
-const std::string& ensurePcscd() {
-    SharedPcscd& pcscd = shared();
-    if (!pcscd.started) {
-        pcscd.started = true;
-        pcscd.failure = pcscd.harness.start(makeTempDir("pcscd"));
+// A pcscd that has exited but was not yet reaped serves nothing: not counted.
+std::string otherPcscd() {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;  // "pid (comm) state ..."
+        std::getline(in, stat);
+        const size_t end = stat.rfind(')');
+        if (stat.find(" (pcscd) ") != std::string::npos && stat.compare(end + 2, 1, "Z") != 0)
+            return entry.path().filename().string();
     }
-    return pcscd.failure;
+    return {};
+}
+
+// Binds to the port (0: any) and returns the port bound, or 0.
+int bindPort(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    socklen_t size = sizeof address;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    ::close(fd);
+    return bound ? ntohs(address.sin_port) : 0;
+}
+
+// The driver serves two slots, on the configured port and the next one.
+int freePortPair() {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const int port = bindPort(0);
+        if (port > 0 && port < 65535 && bindPort(port + 1) > 0) return port;
+    }
+    return 0;
+}
+
+std::string logTail() {
+    std::ifstream in(pcscd.logPath);
+    const std::string all{std::istreambuf_iterator<char>(in), {}};
+    return all.substr(all.size() > 2000 ? all.size() - 2000 : 0);
+}
+
+bool readerListed() {
+    platform::PcscBackend backend;
+    std::vector<std::string> names;
+    return backend.listReaders(names).ok() && std::ranges::find(names, pcscd.readerName) != names.end();
+}
+
+// Empty on success; otherwise why pcscd could not be brought up.
+std::string startPcscd(const std::string& dir) {
+    if (std::string(ORVEX_PCSCD_PATH).empty()) return "pcscd is not installed (run scripts/setup.sh)";
+    if (std::string(ORVEX_VPCD_DRIVER).empty())
+        return "the virtual reader driver of vsmartcard-vpcd is not installed (run scripts/setup.sh)";
+    if (const std::string pid = otherPcscd(); !pid.empty())
+        return "another pcscd is already running (pid " + pid +
+               "); the suite needs its own pcscd on /run/pcscd/pcscd.comm, stop the other one first";
+    pcscd.port = freePortPair();
+    if (pcscd.port == 0) return "no free pair of TCP ports for the virtual reader";
+    fs::create_directories(dir + "/reader.conf.d");
+    char port[16];
+    std::snprintf(port, sizeof port, "0x%X", static_cast<unsigned>(pcscd.port));
+    if (!(std::ofstream(dir + "/reader.conf.d/vpcd") << "FRIENDLYNAME \"" << kFriendlyName << "\"\nDEVICENAME /dev/null:"
+                                                     << port << "\nLIBPATH " << ORVEX_VPCD_DRIVER << "\nCHANNELID "
+                                                     << port << "\n"))
+        return "cannot write the reader configuration in " + dir;
+    pcscd.readerName = std::string(kFriendlyName) + " 00 00";  // the first of the driver's two readers
+    pcscd.logPath = dir + "/pcscd.log";
+    if (!pcscd.process.start({ORVEX_PCSCD_PATH, "--foreground", "--config", dir + "/reader.conf.d"}, pcscd.logPath))
+        return "pcscd could not be started";
+    const bool listed = waitUntil([] { return !pcscd.process.running() || readerListed(); });
+    if (!pcscd.process.running()) return "pcscd could not start; its output:\n" + logTail();
+    if (listed) return {};
+    pcscd.process.stop();
+    return "pcscd started but did not list the reader \"" + pcscd.readerName + "\"; its output:\n" + logTail();
 }
 
 }  // namespace
 
 void PcscdTest::SetUp() {
-    const std::string& failure = ensurePcscd();
-    ASSERT_TRUE(failure.empty()) << "integration suite cannot run: " << failure;
+    if (!pcscd.started) {
+        pcscd.started = true;
+        pcscd.failure = startPcscd(makeTempDir("pcscd"));
+    }
+    ASSERT_TRUE(pcscd.failure.empty()) << "integration suite cannot run: " << pcscd.failure;
     imagePath_ = makeTempDir("card") + "/card.img";
 }
 
 void PcscdTest::TearDown() {
     emulator_.stop();
-    if (ensurePcscd().empty()) {
-        EXPECT_TRUE(waitForPresence(platform::CardPresence::Absent));
+    if (pcscd.failure.empty()) {
+        EXPECT_TRUE(waitForPresence(CardPresence::Absent));
     }
 }
 
-const std::string& PcscdTest::readerName() const { return shared().harness.readerName(); }
+const std::string& PcscdTest::readerName() const { return pcscd.readerName; }
 
 void PcscdTest::startCard(bool inserted, std::optional<unsigned> pullAfterUpdates) {
-    ASSERT_TRUE(emulator_.start(shared().harness.port(), imagePath_, inserted, pullAfterUpdates));
+    std::vector<std::string> argv{ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_};
+    if (!inserted) argv.push_back("--pulled");
+    if (pullAfterUpdates) argv.insert(argv.end(), {"--pull-after-updates", std::to_string(*pullAfterUpdates)});
+    ASSERT_TRUE(emulator_.start(argv, imagePath_ + ".log"));
     if (inserted) {
-        ASSERT_TRUE(waitForPresence(platform::CardPresence::Present)) << shared().harness.logTail();
+        ASSERT_TRUE(waitForPresence(CardPresence::Present)) << logTail();
     }
 }
 
-bool PcscdTest::waitForPresence(platform::CardPresence wanted) {
+bool PcscdTest::pullCard() { return emulator_.signal(SIGUSR1) && waitForPresence(CardPresence::Absent); }
+bool PcscdTest::insertCard() { return emulator_.signal(SIGUSR2) && waitForPresence(CardPresence::Present); }
+
+bool PcscdTest::waitForPresence(CardPresence wanted) {
     platform::PcscBackend backend;
-    const auto deadline = std::chrono::steady_clock::now() + kPresenceDeadline;
-    while (std::chrono::steady_clock::now() < deadline) {
-        platform::CardPresence presence = platform::CardPresence::ReaderGone;
-        if (backend.cardPresence(readerName(), 0, presence).ok() && presence == wanted) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return waitUntil([&] {
+        CardPresence presence = CardPresence::ReaderGone;
+        return backend.cardPresence(readerName(), 0, presence).ok() && presence == wanted;
+    });
 }
 
 std::string cardPattern(unsigned seed) {

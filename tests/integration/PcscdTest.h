@@ -1,15 +1,16 @@
 #pragma once
 // Fixture of the integration suite: one private pcscd for the whole program
-// (started by the first test, stopped at the end), one card emulator per test.
-// Waiting for pcscd to notice a card uses a deadline only as a guard against
-// hanging; no test asserts how long anything took.
+// (its own reader configuration with the virtual reader driver on a free
+// port, started by the first test, stopped at exit), one card emulator per
+// test. pcscd always serves /run/pcscd/pcscd.comm, so a pcscd that already
+// runs makes every test fail with that said plainly. Deadlines only guard
+// against hanging; no test asserts how long anything took.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-#include "EmulatorProcess.h"
-#include "PcscdHarness.h"
+#include "ChildProcess.h"
 #include "platform/mcard/MemoryCardBackend.h"
 
 namespace orvex::test {
@@ -22,10 +23,12 @@ protected:
     const std::string& readerName() const;
     // Starts the emulator; with inserted, returns once pcscd sees the card.
     void startCard(bool inserted, std::optional<unsigned> pullAfterUpdates = std::nullopt);
-    // True once the reader shows the given presence (false after the deadline).
+    // Pulls or inserts the emulated card; true once pcscd has seen it.
+    bool pullCard();
+    bool insertCard();
     bool waitForPresence(platform::CardPresence wanted);
 
-    EmulatorProcess emulator_;
+    ChildProcess emulator_;
     std::string imagePath_;
 };
 

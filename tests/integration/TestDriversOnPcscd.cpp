@@ -16,8 +16,6 @@
 namespace orvex::test {
 namespace {
 
-using platform::CardPresence;
-
 enum class Driver { SCM, Chipdrive };
 
 class DriverOnPcscdTest : public PcscdTest, public ::testing::WithParamInterface<Driver> {
@@ -44,14 +42,15 @@ protected:
     platform::VirtualEventLoop loop;
 };
 
-TEST_P(DriverOnPcscdTest, WaitsWithoutACardAndTakesOneOnInsertion) {
+TEST_P(DriverOnPcscdTest, WaitsWithoutACardTakesOneOnInsertionAndWaitsAgainAfterThePull) {
     startCard(false);
     auto driver = startDriver();
     EXPECT_TRUE(driver->deviceConnected());
     EXPECT_EQ(driver->cardConnected(), "wait");
-    ASSERT_TRUE(emulator_.insert());
-    ASSERT_TRUE(waitForPresence(CardPresence::Present));
+    ASSERT_TRUE(insertCard());
     expectCardTaken(*driver);
+    ASSERT_TRUE(pullCard());
+    EXPECT_EQ(driver->cardConnected(), "wait");
 }
 
 TEST_P(DriverOnPcscdTest, WritesAndReadsBackAWholeCard) {
@@ -64,15 +63,6 @@ TEST_P(DriverOnPcscdTest, WritesAndReadsBackAWholeCard) {
     const std::string back = driver->readOffset(0, length, false);
     EXPECT_EQ(back.size(), pattern.size());
     EXPECT_TRUE(back == pattern) << "card content differs from what was written";
-}
-
-TEST_P(DriverOnPcscdTest, WaitsAgainAfterThePull) {
-    startCard(true);
-    auto driver = startDriver();
-    expectCardTaken(*driver);
-    ASSERT_TRUE(emulator_.pull());
-    ASSERT_TRUE(waitForPresence(CardPresence::Absent));
-    EXPECT_EQ(driver->cardConnected(), "wait");
 }
 
 TEST_P(DriverOnPcscdTest, AWriteBrokenOffByAPullReturnsZero) {

@@ -1,8 +1,8 @@
 #pragma once
-// A memory-card back end held in memory, with switches for every failure the
-// APIs above it must turn into codes.
+// A memory-card back end held in memory; failNext makes its next call fail.
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/mcard/MemoryCardBackend.h"
@@ -11,12 +11,13 @@ namespace orvex::test {
 
 class FakeBackend final : public platform::MemoryCardBackend {
 public:
+    using Status = platform::BackendStatus;
     struct State {
         std::vector<std::string> readers{"Reader A", "Reader B"};
         platform::CardPresence presence = platform::CardPresence::Present;
         uint8_t type = platform::kMemoryCardTypeByte;
         std::string memory = std::string(platform::kMemoryCardSize, '\0');
-        std::optional<platform::BackendStatus> failNext;  // returned by the next call
+        std::optional<Status> failNext;
         std::vector<std::string> readersUsed;
         uint32_t lastWaitMs = 0;
         int releases = 0;
@@ -24,45 +25,32 @@ public:
 
     explicit FakeBackend(State& state) : s_(state) {}
 
-    platform::BackendStatus listReaders(std::vector<std::string>& names) override {
-        if (auto failure = takeFailure()) return *failure;
-        names = s_.readers;
-        return platform::BackendStatus::success();
+    Status listReaders(std::vector<std::string>& names) override {
+        return call([&] { names = s_.readers; });
     }
-    platform::BackendStatus cardPresence(const std::string& reader, uint32_t waitMs,
-                                         platform::CardPresence& presence) override {
-        s_.readersUsed.push_back(reader);
+    Status cardPresence(const std::string& reader, uint32_t waitMs, platform::CardPresence& presence) override {
         s_.lastWaitMs = waitMs;
-        if (auto failure = takeFailure()) return *failure;
-        presence = s_.presence;
-        return platform::BackendStatus::success();
+        return call([&] { presence = s_.presence; }, &reader);
     }
-    platform::BackendStatus cardType(const std::string& reader, uint8_t& type) override {
-        s_.readersUsed.push_back(reader);
-        if (auto failure = takeFailure()) return *failure;
-        type = s_.type;
-        return platform::BackendStatus::success();
+    Status cardType(const std::string& reader, uint8_t& type) override {
+        return call([&] { type = s_.type; }, &reader);
     }
-    platform::BackendStatus read(const std::string& reader, uint32_t offset, uint32_t length,
-                                 std::string& bytes) override {
-        s_.readersUsed.push_back(reader);
-        if (auto failure = takeFailure()) return *failure;
-        bytes = s_.memory.substr(offset, length);
-        return platform::BackendStatus::success();
+    Status read(const std::string& reader, uint32_t offset, uint32_t length, std::string& bytes) override {
+        return call([&] { bytes = s_.memory.substr(offset, length); }, &reader);
     }
-    platform::BackendStatus write(const std::string& reader, uint32_t offset, const std::string& data) override {
-        s_.readersUsed.push_back(reader);
-        if (auto failure = takeFailure()) return *failure;
-        s_.memory.replace(offset, data.size(), data);
-        return platform::BackendStatus::success();
+    Status write(const std::string& reader, uint32_t offset, const std::string& data) override {
+        return call([&] { s_.memory.replace(offset, data.size(), data); }, &reader);
     }
     void release(const std::string&) override { ++s_.releases; }
 
 private:
-    std::optional<platform::BackendStatus> takeFailure() {
-        auto failure = s_.failNext;
-        s_.failNext.reset();
-        return failure;
+    template <typename Effect>
+    Status call(Effect effect, const std::string* reader = nullptr) {
+        if (reader) s_.readersUsed.push_back(*reader);
+        const auto failure = std::exchange(s_.failNext, std::nullopt);
+        if (failure) return *failure;
+        effect();
+        return Status::success();
     }
 
     State& s_;

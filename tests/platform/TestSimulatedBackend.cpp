@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "platform/sim/SimFaults.h"
 #include "platform/sim/SimulatedBackend.h"
@@ -13,19 +14,16 @@ namespace fs = std::filesystem;
 using platform::BackendFault;
 using platform::CardPresence;
 using platform::SimFaults;
-using platform::SimulatedBackend;
 
 class SimulatedBackendTest : public ::testing::Test {
 protected:
-    void SetUp() override { root = makeTempDir("sim"); }
-
-    std::string addReader(const std::string& name) {
-        fs::create_directories(root + "/" + name);
-        return root + "/" + name;
-    }
-    std::string insertCard(const std::string& name, const std::string& bytes = std::string(16384, '\0')) {
-        const std::string dir = addReader(name);
-        writeFileBytes(dir + "/card.bin", bytes);
+    // A reader folder, with card.bin unless card is nullopt and with a faults file if given.
+    std::string addReader(const std::string& name, std::optional<std::string> card = std::string(16384, '\0'),
+                          const std::string& faults = {}) {
+        const std::string dir = root + "/" + name;
+        fs::create_directories(dir);
+        if (card) writeFileBytes(dir + "/card.bin", *card);
+        if (!faults.empty()) writeFileBytes(dir + "/faults", faults);
         return dir;
     }
     CardPresence presence(const std::string& reader) {
@@ -34,42 +32,30 @@ protected:
         return result;
     }
 
-    std::string root;
-    SimulatedBackend backend{""};
-    void useRoot() { backend = SimulatedBackend(root); }
+    std::string root = makeTempDir("sim");
+    platform::SimulatedBackend backend{root};
+    std::string bytes;
 };
 
-TEST_F(SimulatedBackendTest, ReadersAreListedInByteOrderOfTheirNames) {
-    for (const char* name : {"b", "\xC3\x84rger", "B", "a 2", "a"}) addReader(name);
+TEST_F(SimulatedBackendTest, ReadersAreFoldersListedInByteOrderAndPresenceFollowsTheCardFile) {
+    for (const char* name : {"b", "\xC3\x84rger", "B", "a 2", "a"}) addReader(name, std::nullopt);
     writeFileBytes(root + "/not-a-reader", "x");
-    useRoot();
     std::vector<std::string> names;
     ASSERT_TRUE(backend.listReaders(names).ok());
     EXPECT_EQ(names, (std::vector<std::string>{"B", "a", "a 2", "b", "\xC3\x84rger"}));
-}
 
-TEST_F(SimulatedBackendTest, AMissingDirectoryIsAServiceFailureThatNamesIt) {
-    backend = SimulatedBackend(root + "/nowhere");
-    std::vector<std::string> names;
-    const auto status = backend.listReaders(names);
-    EXPECT_EQ(status.fault(), BackendFault::Service);
-    EXPECT_NE(status.text().find("nowhere"), std::string::npos);
-}
-
-TEST_F(SimulatedBackendTest, PresenceFollowsTheCardFile) {
-    addReader("empty");
-    insertCard("full");
-    useRoot();
-    EXPECT_EQ(presence("empty"), CardPresence::Absent);
+    addReader("full");
+    EXPECT_EQ(presence("a"), CardPresence::Absent);
     EXPECT_EQ(presence("full"), CardPresence::Present);
-    EXPECT_EQ(presence("gone"), CardPresence::ReaderGone);
-    EXPECT_EQ(presence(".."), CardPresence::ReaderGone);
-    EXPECT_EQ(presence("full/.."), CardPresence::ReaderGone);
+    for (const char* gone : {"gone", "..", "full/.."}) EXPECT_EQ(presence(gone), CardPresence::ReaderGone) << gone;
+
+    const auto missing = platform::SimulatedBackend(root + "/nowhere").listReaders(names);
+    EXPECT_EQ(missing.fault(), BackendFault::Service);
+    EXPECT_NE(missing.text().find("nowhere"), std::string::npos);
 }
 
 TEST_F(SimulatedBackendTest, CardTypeDefaultsTo15AndIsReadFromCardType) {
-    const std::string dir = insertCard("r");
-    useRoot();
+    const std::string dir = addReader("r");
     uint8_t type = 0;
     ASSERT_TRUE(backend.cardType("r", type).ok());
     EXPECT_EQ(type, 15);
@@ -83,13 +69,11 @@ TEST_F(SimulatedBackendTest, CardTypeDefaultsTo15AndIsReadFromCardType) {
 }
 
 TEST_F(SimulatedBackendTest, ACardFileOfTheWrongSizeIsNoUsableCard) {
-    insertCard("r", std::string(100, 'x'));
-    useRoot();
+    addReader("r", std::string(100, 'x'));
     EXPECT_EQ(presence("r"), CardPresence::Present);
     uint8_t type = 15;
     ASSERT_TRUE(backend.cardType("r", type).ok());
     EXPECT_EQ(type, 0);
-    std::string bytes;
     EXPECT_EQ(backend.read("r", 0, 10, bytes).fault(), BackendFault::Card);
     EXPECT_FALSE(backend.write("r", 0, "y").ok());
     EXPECT_EQ(readFileBytes(root + "/r/card.bin"), std::string(100, 'x'));
@@ -98,12 +82,10 @@ TEST_F(SimulatedBackendTest, ACardFileOfTheWrongSizeIsNoUsableCard) {
 TEST_F(SimulatedBackendTest, WritesReachTheFileInPlace) {
     std::string image(16384, '\0');
     image[16383] = 'z';
-    insertCard("r", image);
-    useRoot();
+    addReader("r", image);
     ASSERT_TRUE(backend.write("r", 16380, "abc").ok());
     image.replace(16380, 3, "abc");
     EXPECT_EQ(readFileBytes(root + "/r/card.bin"), image);
-    std::string bytes;
     ASSERT_TRUE(backend.read("r", 16380, 4, bytes).ok());
     EXPECT_EQ(bytes, "abcz");
     EXPECT_EQ(backend.read("r", 16380, 5, bytes).fault(), BackendFault::Range);
@@ -111,19 +93,14 @@ TEST_F(SimulatedBackendTest, WritesReachTheFileInPlace) {
 }
 
 TEST_F(SimulatedBackendTest, ReadOnlyRefusesWritesAndKeepsTheCard) {
-    const std::string dir = insertCard("r");
-    writeFileBytes(dir + "/faults", "read_only=1\n");
-    useRoot();
+    const std::string dir = addReader("r", std::string(16384, '\0'), "read_only=1\n");
     EXPECT_EQ(backend.write("r", 0, "x").fault(), BackendFault::Protected);
     EXPECT_EQ(readFileBytes(dir + "/card.bin"), std::string(16384, '\0'));
-    std::string bytes;
     EXPECT_TRUE(backend.read("r", 0, 1, bytes).ok());
 }
 
 TEST_F(SimulatedBackendTest, PullAfterWritesPullsTheCardRightAfterTheNthWrite) {
-    const std::string dir = insertCard("r");
-    writeFileBytes(dir + "/faults", "pull_after_writes=2\n");
-    useRoot();
+    const std::string dir = addReader("r", std::string(16384, '\0'), "pull_after_writes=2\n");
     EXPECT_TRUE(backend.write("r", 0, "a").ok());
     EXPECT_EQ(presence("r"), CardPresence::Present);
     EXPECT_TRUE(backend.write("r", 1, "b").ok());
@@ -131,45 +108,33 @@ TEST_F(SimulatedBackendTest, PullAfterWritesPullsTheCardRightAfterTheNthWrite) {
     EXPECT_FALSE(fs::exists(dir + "/card.bin"));
     EXPECT_EQ(readFileBytes(dir + "/card.pulled.bin").substr(0, 2), "ab");
     EXPECT_EQ(backend.write("r", 2, "c").fault(), BackendFault::NoCard);
-    std::string bytes;
     EXPECT_EQ(backend.read("r", 0, 1, bytes).fault(), BackendFault::NoCard);
-}
 
-TEST_F(SimulatedBackendTest, PullAfterZeroWritesFailsTheFirstWrite) {
-    const std::string dir = insertCard("r");
-    writeFileBytes(dir + "/faults", "pull_after_writes=0\n");
-    useRoot();
-    EXPECT_EQ(backend.write("r", 0, "a").fault(), BackendFault::NoCard);
-    EXPECT_EQ(readFileBytes(dir + "/card.pulled.bin"), std::string(16384, '\0'));
-}
-
-TEST_F(SimulatedBackendTest, AReinsertedCardCountsItsWritesAfresh) {
-    const std::string dir = insertCard("r");
-    writeFileBytes(dir + "/faults", "pull_after_writes=1\n");
-    useRoot();
-    EXPECT_TRUE(backend.write("r", 0, "a").ok());
+    // A reinserted card counts its writes afresh.
     fs::rename(dir + "/card.pulled.bin", dir + "/card.bin");
-    EXPECT_TRUE(backend.write("r", 1, "b").ok());
+    EXPECT_TRUE(backend.write("r", 2, "c").ok());
+    EXPECT_EQ(presence("r"), CardPresence::Present);
+    EXPECT_TRUE(backend.write("r", 3, "d").ok());
     EXPECT_EQ(presence("r"), CardPresence::Absent);
+
+    // With 0 the first write already finds the card gone.
+    writeFileBytes(dir + "/faults", "pull_after_writes=0\n");
+    fs::rename(dir + "/card.pulled.bin", dir + "/card.bin");
+    EXPECT_EQ(backend.write("r", 4, "e").fault(), BackendFault::NoCard);
+    EXPECT_EQ(readFileBytes(dir + "/card.pulled.bin").substr(0, 5), std::string("abcd\0", 5));
 }
 
 TEST(SimFaults, KeysValuesAndNoise) {
-    const SimFaults faults =
+    SimFaults faults =
         SimFaults::parse("# comment\r\n\n latency_ms = 25 \npull_after_writes=3\r\nread_only=1\nbogus=9\n");
     EXPECT_EQ(faults.latencyMs, 25u);
     EXPECT_EQ(faults.pullAfterWrites, 3u);
     EXPECT_TRUE(faults.readOnly);
-}
-
-TEST(SimFaults, MalformedValuesAreIgnored) {
-    const SimFaults faults = SimFaults::parse("latency_ms=-5\npull_after_writes=x\nread_only=2\nlatency_ms\n=4\n");
-    EXPECT_EQ(faults.latencyMs, 0u);
+    faults = SimFaults::parse("latency_ms=-5\npull_after_writes=x\nread_only=2\nlatency_ms\n=4\n");
+    EXPECT_EQ(faults.latencyMs, 0u) << "malformed values are ignored";
     EXPECT_FALSE(faults.pullAfterWrites.has_value());
     EXPECT_FALSE(faults.readOnly);
     EXPECT_FALSE(SimFaults::parse("pull_after_writes=99999999999\n").pullAfterWrites.has_value());
-}
-
-TEST(SimFaults, LatencyIsCapped) {
     EXPECT_EQ(SimFaults::parse("latency_ms=999999999").latencyMs, SimFaults::kMaxLatencyMs);
 }
 
