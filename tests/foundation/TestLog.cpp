@@ -3,7 +3,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "foundation/Clock.h"
@@ -77,7 +76,8 @@ TEST_F(clsLogFile, exact_lines_start_block_and_terminate) {
                       "2027-01-02 23:59:05 - clsLog.Class_Terminate()\r\n");
 }
 
-TEST_F(clsLogFile, default_path_is_stored_and_reused) {
+TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
+    // The default: stored, reused, and the file only grows.
     const std::string program = test::makeTempDir("prog");
     setProgramDirectory(program);
     setApplicationVersion(AppVersion{3, 10, 0});
@@ -91,31 +91,31 @@ TEST_F(clsLogFile, default_path_is_stored_and_reused) {
         EXPECT_EQ(clsLog().path(), expected);
     }
     const std::string file = readFileBytes(expected);
-    EXPECT_EQ(file.rfind("earlier run\r\n", 0), 0u);  // the file only grows
+    EXPECT_EQ(file.rfind("earlier run\r\n", 0), 0u);
     for (const char* line : {"clsLog.Class_Initialize()\r\n", "clsLog.Class_Terminate()\r\n",
                              "OrvexCard wizard 3.10.0\r\n"})
         EXPECT_EQ(count(file, line), 2u) << line;
-}
 
-TEST_F(clsLogFile, unwritable_program_directory_falls_back_to_the_state_directory) {
+    // An unwritable program directory falls back to the state directory.
+    clsRegistry().DeleteValue(HKEY_CURRENT_USER, kProductKey, "ocardlog");
     setProgramDirectory(blockedPath("/bin"));
     const std::string state = test::makeTempDir("state");
     test::ScopedEnv env("XDG_STATE_HOME", state.c_str());
-    const std::string expected = state + "/OrvexCard/OrvexCard wizard.log";
-    EXPECT_EQ(clsLog().path(), expected);
-    EXPECT_EQ(storedPath(), expected);
-    EXPECT_EQ(count(readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 1u);
-}
+    const std::string fallback = state + "/OrvexCard/OrvexCard wizard.log";
+    EXPECT_EQ(clsLog().path(), fallback);
+    EXPECT_EQ(storedPath(), fallback);
+    EXPECT_EQ(count(readFileBytes(fallback), "clsLog.Class_Terminate()\r\n"), 1u);
 
-TEST_F(clsLogFile, stored_path_is_used_unchanged_and_never_rewritten) {
+    // A stored path is used unchanged (Windows-1252, as settings are) and never rewritten.
+    setProgramDirectory(program);
     const std::string dir = test::makeTempDir("log");
-    const std::string stored = dir + "/J\xFCrgen.log";  // Windows-1252, as settings are
+    const std::string stored = dir + "/J\xFCrgen.log";
     storePath(stored);
     { clsLog log; }
     EXPECT_EQ(storedPath(), stored);
-    const std::string file = readFileBytes(dir + "/J\xC3\xBCrgen.log");
-    EXPECT_NE(file.find("logFile=\"" + stored + "\"\r\n"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(programDirectory() + "/OrvexCard wizard.log"));
+    EXPECT_NE(readFileBytes(dir + "/J\xC3\xBCrgen.log").find("logFile=\"" + stored + "\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(count(readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 2u);
 }
 
 TEST_F(clsLogFile, an_unwritable_log_is_reported_once_and_stops_nothing) {
