@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "CardFixture.h"
-#include "cards/odrinkcard.h"
-#include "cards/otherapycard.h"
 
 using namespace orvex;
 using namespace orvex::test;
@@ -13,30 +11,20 @@ class CardFields : public CardFixture {
 protected:
     void SetUp() override {
         CardFixture::SetUp();
-        ASSERT_TRUE(drink_.assign_reader(card_));
-        ASSERT_TRUE(station_.assign_reader(card_));
-        int32_t counter = 65535;
-        ASSERT_TRUE(drink_.formatCard("serial", counter, true));
+        ASSERT_TRUE(format(drink_));
         card_.resetCounters();
     }
-    odrinkcard drink_;
-    otherapycard station_;
 };
 
 }  // namespace
 
-TEST_F(CardFields, counter_values_are_limited_to_0_and_65535) {
-    int32_t value = 70000;
-    ASSERT_TRUE(drink_.setCardPlaybCounter(value));
-    EXPECT_EQ(value, 65535);
-    EXPECT_EQ(drink_.cardPlaybCounter(), 65535);
-    value = -5;
-    ASSERT_TRUE(drink_.setCardPlaybCounter(value));
-    EXPECT_EQ(value, 0);
-    EXPECT_EQ(drink_.cardPlaybCounter(), 0);
-}
-
-TEST_F(CardFields, counter_without_a_readable_card_id_is_blanked_and_reported) {
+TEST_F(CardFields, counter_is_limited_to_0_and_65535_and_blanked_without_a_card_id) {
+    for (const auto& [asked, stored] : {std::pair{70000, 65535}, std::pair{-5, 0}}) {
+        int32_t value = asked;
+        ASSERT_TRUE(drink_.setCardPlaybCounter(value)) << asked;
+        EXPECT_EQ(value, stored);
+        EXPECT_EQ(drink_.cardPlaybCounter(), stored);
+    }
     int32_t value = 65535;
     card_.failReads(true);
     EXPECT_FALSE(drink_.setCardPlaybCounter(value));
@@ -48,10 +36,10 @@ TEST_F(CardFields, counter_without_a_readable_card_id_is_blanked_and_reported) {
 TEST_F(CardFields, raw_fields_keep_a_trailing_blank) {
     card_.setBytes(63, std::string(15, '\x07') + " ");
     EXPECT_EQ(drink_.cardid(), std::string(15, '\x07') + " ");
-    int32_t value = 300;
     installCounterRandomSource([] { return uint8_t{0x01}; });
     // Choose a value whose second copy ends in 0x20: try until the CRC does.
-    for (value = 0; value < 65535; ++value) {
+    int32_t value = 0;
+    for (; value < 65535; ++value) {
         int32_t v = value;
         ASSERT_TRUE(drink_.setCardPlaybCounter(v));
         if (field(layout::kPlaybCounter).back() == ' ') break;
@@ -65,16 +53,14 @@ TEST_F(CardFields, duration_is_two_bytes_high_first_and_bad_values_write_nothing
     EXPECT_EQ(field(layout::kDuration), std::string("\x15\x18"));
     EXPECT_EQ(drink_.cardDuration(), "5400");
     card_.resetCounters();
-    for (const char* bad : {"abc", "70000", "-1", "", "1e3"}) {
-        EXPECT_FALSE(drink_.setCardDuration(bad)) << bad;
-    }
+    for (const char* bad : {"abc", "70000", "-1", "", "1e3"}) EXPECT_FALSE(drink_.setCardDuration(bad)) << bad;
     EXPECT_EQ(card_.counters().writeCalls, 0);
     EXPECT_EQ(drink_.cardDuration(), "5400");
     card_.failReads(true);
     EXPECT_EQ(drink_.cardDuration(), "failed");
 }
 
-TEST_F(CardFields, a_length_that_is_not_a_number_hides_the_file_fields) {
+TEST_F(CardFields, file_fields_follow_the_length_and_never_read_past_the_data_area) {
     card_.setBytes(256, "eight   ");
     card_.setBytes(278, "a comment");
     card_.resetCounters();
@@ -83,9 +69,6 @@ TEST_F(CardFields, a_length_that_is_not_a_number_hides_the_file_fields) {
     EXPECT_EQ(drink_.fileSerial(), "");
     EXPECT_EQ(drink_.filedata(), "");
     EXPECT_EQ(card_.counters().bytesRead, 4 * 8) << "only the length field is read";
-}
-
-TEST_F(CardFields, file_data_never_reads_past_the_data_area) {
     card_.setBytes(256, "99999999");
     EXPECT_EQ(drink_.filedata().size(), 15616u);
     card_.setBytes(256, "-5      ");
@@ -113,17 +96,15 @@ TEST_F(CardFields, station_flags_are_one_byte_each) {
     EXPECT_EQ(card_.bytes(157, 2), std::string("\0" "1", 2));
 }
 
-TEST_F(CardFields, refused_writes_are_failures) {
+TEST_F(CardFields, refused_writes_and_inactive_cards_are_failures) {
     card_.refuseWritesFrom(1);
     EXPECT_FALSE(drink_.setCardName(false, "x"));
     EXPECT_FALSE(drink_.setCardPurpose(true, "orvexdrink"));
     EXPECT_FALSE(station_.setCardPlacebo(true, true));
-    int32_t counter = 65535;
     EXPECT_FALSE(drink_.formatCardHeader());
-    EXPECT_FALSE(drink_.formatCard("s", counter, true));
-}
-
-TEST_F(CardFields, a_reader_whose_card_is_not_active_is_not_taken) {
+    EXPECT_FALSE(format(drink_, true, "s"));
+    card_.acceptAllWrites();
+    card_.resetCounters();
     odrinkcard other;
     card_.setCardState("activelocked");
     EXPECT_FALSE(other.assign_reader(card_));

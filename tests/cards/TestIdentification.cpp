@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "CardFixture.h"
 #include "cards/orvexcard.h"
-#include "foundation/clsLog.h"
-#include "support/TestEnvironment.h"
 
 using namespace orvex;
 using namespace orvex::test;
@@ -16,98 +16,75 @@ protected:
         ASSERT_EQ(ocard_.assign(card_), -1);
         ASSERT_TRUE(ocard_.formatCard(kind, "ocard/2.1.0/1", 65535, writeable));
     }
-    void expectState(bool verified, bool found, int32_t kind, bool dataError) {
-        EXPECT_EQ(ocard_.verifyCard(), verified);
-        EXPECT_EQ(ocard_.OCardFound(), found);
-        EXPECT_EQ(ocard_.OCardDefinedType(), kind);
-        EXPECT_EQ(ocard_.OCardDataError(), dataError);
+    void expectState(bool verified, bool found, int32_t kind, bool dataError, const std::string& row = "") {
+        EXPECT_EQ(ocard_.verifyCard(), verified) << row;
+        EXPECT_EQ(ocard_.OCardFound(), found) << row;
+        EXPECT_EQ(ocard_.OCardDefinedType(), kind) << row;
+        EXPECT_EQ(ocard_.OCardDataError(), dataError) << row;
     }
-    static std::string logText() { return readFileBytes(clsLog().path()); }
-
+    // The line is in the log after the last occurrence of after.
+    static void expectLogged(const std::string& after, const std::string& line) {
+        const std::string log = logText();
+        const size_t from = log.rfind(" - " + after + "\r\n");
+        ASSERT_NE(from, std::string::npos) << after;
+        EXPECT_NE(log.find(" - " + line + "\r\n", from), std::string::npos) << line;
+    }
     orvexcard ocard_;
 };
 
 }  // namespace
 
-TEST_F(Identification, formatted_cards_of_both_kinds_verify) {
-    format(cardTypeDrink);
-    expectState(true, true, cardTypeDrink, false);
-    format(cardTypeStation);
-    expectState(true, true, cardTypeStation, false);
-    format(cardTypeDrink, false);
-    expectState(true, true, cardTypeDrink, false);
-}
-
-TEST_F(Identification, verified_card_logs_the_purpose_as_the_devices_log_spells_it) {
-    format(cardTypeStation);
-    ASSERT_TRUE(ocard_.verifyCard());
-    const std::string log = logText();
-    const size_t ok = log.rfind(" - orvexcard.verifiyCard_chkalg: OK\r\n");
-    ASSERT_NE(ok, std::string::npos);
-    EXPECT_NE(log.find(" - cardpurpose = \"orvextheraypy\"\r\n", ok), std::string::npos);
-    EXPECT_NE(log.find(" - cardversion = \"1-0-0\"\r\n", ok), std::string::npos);
-    EXPECT_NE(log.find(" - cardserial = \"ocard/2.1.0/1\"\r\n", ok), std::string::npos);
-}
-
-TEST_F(Identification, a_counter_below_full_is_a_damaged_card_of_its_kind) {
-    format(cardTypeDrink);
-    odrinkcard drink;
-    ASSERT_TRUE(drink.assign_reader(card_));
-    int32_t counter = 65534;
-    ASSERT_TRUE(drink.setCardPlaybCounter(counter));
-    expectState(false, true, cardTypeDrink, true);
-    const std::string log = logText();
-    const size_t failed = log.rfind(" - orvexcard.verifyCard_chkalg: FAILED\r\n");
-    ASSERT_NE(failed, std::string::npos);
-    EXPECT_NE(log.find(" - ocardfound = True\r\n", failed), std::string::npos);
-    EXPECT_NE(log.find(" - ocardDrink.cardPlaybCounter = \"65534\"\r\n", failed), std::string::npos);
-}
-
-TEST_F(Identification, one_damaged_counter_copy_still_verifies) {
-    format(cardTypeStation);
-    card_.memory()[147] ^= 0x10;
-    expectState(true, true, cardTypeStation, false);
-}
-
-TEST_F(Identification, a_wrong_version_or_a_tampered_card_id_is_damage) {
-    format(cardTypeDrink);
-    card_.setBytes(55, "1.1.2   ");
-    expectState(false, true, cardTypeDrink, true);
-    format(cardTypeStation);
-    card_.memory()[70] ^= 0x01;
-    expectState(false, true, cardTypeStation, true);
-}
-
-TEST_F(Identification, a_purpose_wrong_in_its_first_character_is_guessed) {
-    format(cardTypeDrink);
-    card_.setBytes(40, "x");
-    expectState(false, true, cardTypeDrink, true);
-    format(cardTypeStation);
-    card_.setBytes(40, "Xrvexthxrapy");
-    expectState(false, true, cardTypeStation, true);
-}
-
-TEST_F(Identification, the_makers_company_alone_is_recognised_without_a_kind) {
-    format(cardTypeDrink);
-    card_.setBytes(40, "xxxxxxxxxx     ");
-    expectState(false, true, cardTypeNone, true);
-    // Without "orvex" anywhere, half the maker's name still recognises it.
-    card_.setBytes(0, padded("TESSOVAxxxxx", 40));
-    expectState(false, true, cardTypeNone, true);
-    card_.setBytes(0, padded("Tessoxxxxxxx", 40));
-    expectState(false, false, cardTypeNone, true);
-    EXPECT_NE(logText().rfind(" - undefinedcardType.cardpurpose = \"xxxxxxxxxx\"\r\n"),
-              std::string::npos);
-}
-
-TEST_F(Identification, a_blank_card_is_foreign) {
+TEST_F(Identification, the_identification_table) {
+    const auto patch = [](int32_t at, std::string bytes) {
+        return [=](MemoryCardReader& c) { c.setBytes(at, bytes); };
+    };
+    const auto flip = [](int32_t at, char bits) {
+        return [=](MemoryCardReader& c) { c.memory()[static_cast<size_t>(at)] ^= bits; };
+    };
+    const struct {
+        const char* name; int32_t kind; bool writeable;
+        std::vector<std::function<void(MemoryCardReader&)>> damage;
+        bool verified, found; int32_t guessed; bool dataError;
+    } rows[] = {
+        {"valid drink", cardTypeDrink, true, {}, true, true, cardTypeDrink, false},
+        {"valid station", cardTypeStation, true, {}, true, true, cardTypeStation, false},
+        {"valid read-only drink", cardTypeDrink, false, {}, true, true, cardTypeDrink, false},
+        {"one counter copy damaged", cardTypeStation, true, {flip(147, 0x10)}, true, true, cardTypeStation, false},
+        {"wrong version", cardTypeDrink, true, {patch(55, "1.1.2   ")}, false, true, cardTypeDrink, true},
+        {"tampered card id", cardTypeStation, true, {flip(70, 0x01)}, false, true, cardTypeStation, true},
+        {"purpose wrong in its first character", cardTypeDrink, true, {patch(40, "x")}, false, true, cardTypeDrink, true},
+        {"purpose wrong twice", cardTypeStation, true, {patch(40, "Xrvexthxrapy")}, false, true, cardTypeStation, true},
+        {"ten x's, maker's company", cardTypeDrink, true, {patch(40, "xxxxxxxxxx     ")}, false, true, cardTypeNone, true},
+        // Without "orvex" anywhere, half the maker's name still recognises it.
+        {"half the maker's name", cardTypeDrink, true,
+         {patch(40, "xxxxxxxxxx     "), patch(0, padded("TESSOVAxxxxx", 40))}, false, true, cardTypeNone, true},
+        {"less than half", cardTypeDrink, true,
+         {patch(40, "xxxxxxxxxx     "), patch(0, padded("Tessoxxxxxxx", 40))}, false, false, cardTypeNone, true}};
+    expectState(false, false, cardTypeNone, false, "no reader");
+    for (const auto& row : rows) {
+        format(row.kind, row.writeable);
+        for (const auto& damage : row.damage) damage(card_);
+        expectState(row.verified, row.found, row.guessed, row.dataError, row.name);
+    }
+    EXPECT_NE(logText().rfind(" - undefinedcardType.cardpurpose = \"xxxxxxxxxx\"\r\n"), std::string::npos);
     MemoryCardReader blank;
     ASSERT_EQ(ocard_.assign(blank), -1);
-    expectState(false, false, cardTypeNone, true);
+    expectState(false, false, cardTypeNone, true, "blank card");
 }
 
-TEST_F(Identification, nothing_is_verified_without_a_reader) {
-    expectState(false, false, cardTypeNone, false);
+TEST_F(Identification, log_lines_of_a_verified_and_a_damaged_card) {
+    format(cardTypeStation);
+    ASSERT_TRUE(ocard_.verifyCard());
+    for (const char* line : {"cardpurpose = \"orvextheraypy\"", "cardversion = \"1-0-0\"",
+                             "cardserial = \"ocard/2.1.0/1\""})
+        expectLogged("orvexcard.verifiyCard_chkalg: OK", line);
+    // A counter below full is a damaged card of its kind.
+    format(cardTypeDrink);
+    int32_t counter = 65534;
+    ASSERT_TRUE(drink_.setCardPlaybCounter(counter));
+    expectState(false, true, cardTypeDrink, true);
+    expectLogged("orvexcard.verifyCard_chkalg: FAILED", "ocardfound = True");
+    expectLogged("orvexcard.verifyCard_chkalg: FAILED", "ocardDrink.cardPlaybCounter = \"65534\"");
 }
 
 TEST_F(Identification, assign_refuses_a_card_that_is_not_active_and_keeps_the_old_reader) {
@@ -121,30 +98,23 @@ TEST_F(Identification, assign_refuses_a_card_that_is_not_active_and_keeps_the_ol
               std::string::npos);
 }
 
-TEST_F(Identification, station_duration_reads_in_minutes_half_to_even) {
-    format(cardTypeStation);
-    ASSERT_TRUE(ocard_.verifyCard());
-    const auto minutes = [&](int seconds) {
+TEST_F(Identification, duration_in_minutes_half_to_even_on_station_cards_as_stored_on_drink_cards) {
+    const auto duration = [&](int seconds) {
         card_.setBytes(145, std::string{static_cast<char>(seconds >> 8), static_cast<char>(seconds & 0xFF)});
         return ocard_.cardDuration();
     };
-    EXPECT_EQ(minutes(5400), "90");
-    EXPECT_EQ(minutes(90), "2");
-    EXPECT_EQ(minutes(150), "2");
-    EXPECT_EQ(minutes(30), "0");
-    EXPECT_EQ(minutes(0), "0");
+    format(cardTypeDrink);
+    ASSERT_TRUE(ocard_.verifyCard());
+    EXPECT_EQ(duration(90), "90");
+    format(cardTypeStation);
+    ASSERT_TRUE(ocard_.verifyCard());
+    for (const auto& [seconds, minutes] : {std::pair{5400, "90"}, {90, "2"}, {150, "2"}, {30, "0"}, {0, "0"}})
+        EXPECT_EQ(duration(seconds), minutes) << seconds;
     card_.failReads(true);
     EXPECT_EQ(ocard_.cardDuration(), "failed");
 }
 
-TEST_F(Identification, drink_duration_is_reported_as_stored) {
-    format(cardTypeDrink);
-    ASSERT_TRUE(ocard_.verifyCard());
-    card_.setBytes(145, std::string("\x00\x5A", 2));
-    EXPECT_EQ(ocard_.cardDuration(), "90");
-}
-
-TEST_F(Identification, format_of_kind_0_changes_nothing_and_others_get_the_full_counter) {
+TEST_F(Identification, format_checks_the_kind_always_fills_the_counter_and_reports_failure) {
     ASSERT_EQ(ocard_.assign(card_), -1);
     const std::string before = card_.memory();
     EXPECT_FALSE(ocard_.formatCard(cardTypeNone, "s", 65535, true));
@@ -153,16 +123,13 @@ TEST_F(Identification, format_of_kind_0_changes_nothing_and_others_get_the_full_
     ASSERT_TRUE(ocard_.formatCard(cardTypeDrink, "s", 10, true));
     EXPECT_EQ(ocard_.OCardDefinedType(), cardTypeNone);
     expectState(true, true, cardTypeDrink, false);
-    odrinkcard drink;
-    ASSERT_TRUE(drink.assign_reader(card_));
-    EXPECT_EQ(drink.cardPlaybCounter(), 65535);
-}
-
-TEST_F(Identification, a_format_that_fails_reports_it_and_leaves_no_valid_card) {
+    EXPECT_EQ(drink_.cardPlaybCounter(), 65535);
+    // A format refused part-way: company and purpose made it, so the card is
+    // a damaged station card, not a valid one.
+    card_ = MemoryCardReader('\xFF');
     ASSERT_EQ(ocard_.assign(card_), -1);
     card_.refuseWritesFrom(3);
     EXPECT_FALSE(ocard_.formatCard(cardTypeStation, "s", 65535, true));
     card_.acceptAllWrites();
-    // Company and purpose made it: a damaged station card, not a valid one.
     expectState(false, true, cardTypeStation, true);
 }

@@ -6,20 +6,15 @@ using orvex::test::MemoryCardReader;
 
 // The card tests trust this fake to behave as the drivers do.
 
-TEST(MemoryCardReader, trimmed_reads_drop_trailing_blanks_only) {
+TEST(MemoryCardReader, reads_trim_trailing_blanks_only_and_fail_outside_the_card) {
     MemoryCardReader rd;
     rd.setBytes(10, "ab  ");
     EXPECT_EQ(rd.readOffset(10, 4, true), "ab");
     EXPECT_EQ(rd.readOffset(10, 4, false), "ab  ");
     EXPECT_EQ(rd.readOffset(10, 0, false), "");
-}
-
-TEST(MemoryCardReader, reads_outside_the_card_fail) {
-    MemoryCardReader rd;
-    EXPECT_EQ(rd.readOffset(16380, 5, false), "failed");
-    EXPECT_EQ(rd.readOffset(-1, 2, false), "failed");
-    EXPECT_EQ(rd.readOffset(0, -2, false), "failed");
     EXPECT_EQ(rd.readOffset(16380, 4, false), "    ");
+    for (const auto& [offset, length] : {std::pair{16380, 5}, std::pair{-1, 2}, std::pair{0, -2}})
+        EXPECT_EQ(rd.readOffset(offset, length, false), "failed") << offset << "+" << length;
 }
 
 TEST(MemoryCardReader, optimize_write_shortens_a_trimmed_write_to_the_values_bytes) {
@@ -35,20 +30,16 @@ TEST(MemoryCardReader, optimize_write_shortens_a_trimmed_write_to_the_values_byt
     length = 3;
     EXPECT_EQ(rd.writeOffset(20, length, "abcdef", false), 3);
     EXPECT_EQ(rd.bytes(20, 4), "abcx");
-}
-
-TEST(MemoryCardReader, empty_writes_and_writes_outside_the_card_answer_0) {
-    MemoryCardReader rd;
-    rd.setOptimizeWrite(true);
-    int32_t length = 4;
+    // Empty writes and writes outside the card answer 0.
+    length = 4;
     EXPECT_EQ(rd.writeOffset(0, length, "", true), 0);
     EXPECT_EQ(length, 0);
     length = 8;
     EXPECT_EQ(rd.writeOffset(16380, length, "12345678", false), 0);
-    EXPECT_EQ(rd.bytes(16380, 4), "    ");
+    EXPECT_EQ(rd.bytes(16380, 4), "xxxx");
 }
 
-TEST(MemoryCardReader, a_refused_write_changes_nothing_and_is_counted) {
+TEST(MemoryCardReader, refused_writes_and_a_stopped_reader_change_nothing) {
     MemoryCardReader rd;
     rd.refuseWrite(2);
     int32_t length = 2;
@@ -59,14 +50,10 @@ TEST(MemoryCardReader, a_refused_write_changes_nothing_and_is_counted) {
     EXPECT_EQ(rd.counters().writeCalls, 3);
     EXPECT_EQ(rd.counters().bytesWritten, 4);
     EXPECT_FALSE(rd.writes()[1].accepted);
-}
-
-TEST(MemoryCardReader, a_stopped_reader_reads_nothing_and_writes_nothing) {
-    MemoryCardReader rd;
     rd.Stopp();
-    int32_t length = 2;
     EXPECT_EQ(rd.readOffset(0, 2, false), "");
-    EXPECT_EQ(rd.writeOffset(0, length, "aa", false), 0);
+    EXPECT_EQ(rd.writeOffset(6, length, "dd", false), 0);
+    EXPECT_EQ(rd.bytes(6, 2), "  ");
     rd.restart();
-    EXPECT_EQ(rd.writeOffset(0, length, "aa", false), 2);
+    EXPECT_EQ(rd.writeOffset(6, length, "dd", false), 2);
 }

@@ -20,15 +20,12 @@ file7kx sampleBy(const std::string& creator) {
 }  // namespace
 
 TEST(tasks, station_minutes_round_half_to_even_and_drink_seconds_stay) {
-    using tasks::durationForCard;
-    EXPECT_EQ(durationForCard(2, "2.5"), "120");
-    EXPECT_EQ(durationForCard(2, "3.5"), "240");
-    EXPECT_EQ(durationForCard(2, "30"), "1800");
-    EXPECT_EQ(durationForCard(1, "2.5"), "2.5");
-    EXPECT_EQ(durationForCard(1, "45"), "45");
-    for (const char* none : {"", "0", "-3", "x", "1e3", " 5", "1.2.3"}) {
-        EXPECT_EQ(durationForCard(2, none), "0") << none;
-    }
+    const struct { int kind; const char* entered; const char* stored; } rows[] = {
+        {2, "2.5", "120"}, {2, "3.5", "240"}, {2, "30", "1800"}, {1, "2.5", "2.5"}, {1, "45", "45"},
+        {2, "", "0"}, {2, "0", "0"}, {2, "-3", "0"}, {2, "x", "0"}, {2, "1e3", "0"}, {2, " 5", "0"},
+        {2, "1.2.3", "0"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(tasks::durationForCard(row.kind, row.entered), row.stored) << row.kind << " " << row.entered;
 }
 
 TEST(tasks, kind_is_the_chosen_one_else_the_cards_else_drink) {
@@ -47,7 +44,7 @@ TEST(tasks, write_report_names_the_version_rule_before_the_write_failure) {
         EXPECT_FALSE(tasks::creatorVersionAllowed(file)) << refused;
         EXPECT_EQ(tasks::writeReport(false, file, 1).suffix, " (617-100)") << refused;
         // A written card is a success whatever made the file.
-        EXPECT_TRUE(tasks::writeReport(true, file, 1).success);
+        EXPECT_TRUE(tasks::writeReport(true, file, 1).success) << refused;
     }
     EXPECT_EQ(tasks::writeReport(true, accepted, 2).suffix, " (612-100)");
     EXPECT_EQ(tasks::writeReport(false, accepted, 2).suffix, " (614-100)");

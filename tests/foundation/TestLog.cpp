@@ -3,29 +3,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "foundation/Clock.h"
 #include "foundation/appInfo.h"
 #include "foundation/clsLog.h"
 #include "foundation/clsRegistry.h"
-#include "tests/foundation/ScopedEnv.h"
+#include "tests/foundation/RegTestSupport.h"
 
 using namespace orvex;
-namespace fs = std::filesystem;
+using test::readFileBytes;
 
 namespace {
-
-const std::string kKey = "SOFTWARE\\Tessovanwerk\\OrvexCard";
-
-std::string storedLogPath() {
-    return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kKey, "ocardlog");
-}
-
-void storeLogPath(const std::string& path) {
-    clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kKey, "ocardlog", REG_SZ, path);
-}
 
 size_t count(const std::string& text, const std::string& part) {
     size_t n = 0;
@@ -40,24 +29,33 @@ protected:
         installClock(&clock_);
         setApplicationTitle("OrvexCard wizard");
         setApplicationVersion(AppVersion{2, 1, 0});
-        savedProgramDir_ = programDirectory();
     }
     void TearDown() override {
         installClock(nullptr);
         setProgramDirectory(savedProgramDir_);
     }
+    static std::string storedPath() {
+        return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog");
+    }
+    static void storePath(const std::string& path) {
+        clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, path);
+    }
+    // A path below a plain file: nothing can be created there.
+    static std::string blockedPath(const std::string& below) {
+        const std::string blocker = test::makeTempDir("blk") + "/file";
+        test::writeFileBytes(blocker, "x");
+        return blocker + below;
+    }
     FixedClock clock_{DateTime{2026, 12, 5, 9, 4, 7}};
     test::ScopedRegistryDir registry_;
-
-private:
-    std::string savedProgramDir_;
+    const std::string savedProgramDir_ = programDirectory();
 };
 
 }  // namespace
 
 TEST_F(clsLogFile, exact_lines_start_block_and_terminate) {
     const std::string path = test::makeTempDir("log") + "/trace.log";
-    storeLogPath(path);
+    storePath(path);
     {
         clsLog log;
         EXPECT_TRUE(log.log("  format: ok"));
@@ -67,7 +65,7 @@ TEST_F(clsLogFile, exact_lines_start_block_and_terminate) {
         clock_.set(DateTime{2027, 1, 2, 23, 59, 5});
     }
     const std::string t = "2026-12-05 09:04:07 - ";
-    EXPECT_EQ(test::readFileBytes(path),
+    EXPECT_EQ(readFileBytes(path),
               t + "====================================================================\r\n" +
                   t + "clsLog.Class_Initialize()\r\n" +
                   t + "OrvexCard wizard 2.1.0\r\n" +
@@ -78,62 +76,55 @@ TEST_F(clsLogFile, exact_lines_start_block_and_terminate) {
                       "2027-01-02 23:59:05 - clsLog.Class_Terminate()\r\n");
 }
 
-TEST_F(clsLogFile, default_path_is_stored_and_reused) {
+TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
+    // The default: stored, reused, and the file only grows.
     const std::string program = test::makeTempDir("prog");
     setProgramDirectory(program);
     setApplicationVersion(AppVersion{3, 10, 0});
     const std::string expected = program + "/OrvexCard wizard.log";
     test::writeFileBytes(expected, "earlier run\r\n");
-    EXPECT_EQ(storedLogPath(), clsRegistry::notFoundVal());
+    EXPECT_EQ(storedPath(), clsRegistry::notFoundVal());
     {
         clsLog first;
         EXPECT_EQ(first.path(), expected);
-        EXPECT_EQ(storedLogPath(), expected);
-        clsLog second;
-        EXPECT_EQ(second.path(), expected);
+        EXPECT_EQ(storedPath(), expected);
+        EXPECT_EQ(clsLog().path(), expected);
     }
-    const std::string file = test::readFileBytes(expected);
-    EXPECT_EQ(file.rfind("earlier run\r\n", 0), 0u);  // the file only grows
-    EXPECT_EQ(count(file, "clsLog.Class_Initialize()\r\n"), 2u);
-    EXPECT_EQ(count(file, "clsLog.Class_Terminate()\r\n"), 2u);
-    EXPECT_EQ(count(file, "OrvexCard wizard 3.10.0\r\n"), 2u);
-}
+    const std::string file = readFileBytes(expected);
+    EXPECT_EQ(file.rfind("earlier run\r\n", 0), 0u);
+    for (const char* line : {"clsLog.Class_Initialize()\r\n", "clsLog.Class_Terminate()\r\n",
+                             "OrvexCard wizard 3.10.0\r\n"})
+        EXPECT_EQ(count(file, line), 2u) << line;
 
-TEST_F(clsLogFile, unwritable_program_directory_falls_back_to_the_state_directory) {
-    const std::string blocker = test::makeTempDir("blk") + "/file";
-    test::writeFileBytes(blocker, "x");
-    setProgramDirectory(blocker + "/bin");
+    // An unwritable program directory falls back to the state directory.
+    clsRegistry().DeleteValue(HKEY_CURRENT_USER, kProductKey, "ocardlog");
+    setProgramDirectory(blockedPath("/bin"));
     const std::string state = test::makeTempDir("state");
     test::ScopedEnv env("XDG_STATE_HOME", state.c_str());
-    const std::string expected = state + "/OrvexCard/OrvexCard wizard.log";
-    {
-        clsLog log;
-        EXPECT_EQ(log.path(), expected);
-    }
-    EXPECT_EQ(storedLogPath(), expected);
-    EXPECT_EQ(count(test::readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 1u);
-}
+    const std::string fallback = state + "/OrvexCard/OrvexCard wizard.log";
+    EXPECT_EQ(clsLog().path(), fallback);
+    EXPECT_EQ(storedPath(), fallback);
+    EXPECT_EQ(count(readFileBytes(fallback), "clsLog.Class_Terminate()\r\n"), 1u);
 
-TEST_F(clsLogFile, stored_path_is_used_unchanged_and_never_rewritten) {
+    // A stored path is used unchanged (Windows-1252, as settings are) and never rewritten.
+    setProgramDirectory(program);
     const std::string dir = test::makeTempDir("log");
-    const std::string stored = dir + "/J\xFCrgen.log";  // Windows-1252, as settings are
-    storeLogPath(stored);
+    const std::string stored = dir + "/J\xFCrgen.log";
+    storePath(stored);
     { clsLog log; }
-    EXPECT_EQ(storedLogPath(), stored);
-    const std::string file = test::readFileBytes(dir + "/J\xC3\xBCrgen.log");
-    EXPECT_NE(file.find("logFile=\"" + stored + "\"\r\n"), std::string::npos);
-    EXPECT_FALSE(fs::exists(programDirectory() + "/OrvexCard wizard.log"));
+    EXPECT_EQ(storedPath(), stored);
+    EXPECT_NE(readFileBytes(dir + "/J\xC3\xBCrgen.log").find("logFile=\"" + stored + "\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(count(readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 2u);
 }
 
 TEST_F(clsLogFile, an_unwritable_log_is_reported_once_and_stops_nothing) {
-    const std::string blocker = test::makeTempDir("blk") + "/file";
-    test::writeFileBytes(blocker, "x");
-    storeLogPath(blocker + "/x.log");
+    const std::string path = blockedPath("/x.log");
+    storePath(path);
     const std::string errFile = test::makeTempDir("err") + "/stderr";
     const pid_t child = fork();
     if (child == 0) {
-        const int fd = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, 2);
+        dup2(open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         bool all = true;
         {
             clsLog a;
@@ -146,8 +137,8 @@ TEST_F(clsLogFile, an_unwritable_log_is_reported_once_and_stops_nothing) {
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::string err = test::readFileBytes(errFile);
+    const std::string err = readFileBytes(errFile);
     EXPECT_EQ(count(err, "cannot write the log file"), 1u) << err;
-    EXPECT_NE(err.find(blocker + "/x.log"), std::string::npos);
-    EXPECT_EQ(test::readFileBytes(blocker), "x");
+    EXPECT_NE(err.find(path), std::string::npos);
+    EXPECT_EQ(readFileBytes(path.substr(0, path.size() - 6)), "x");
 }

@@ -5,66 +5,51 @@
 #include "foundation/clsRegistry.h"
 #include "platform/registry/RegFileParser.h"
 #include "platform/registry/RegFileWriter.h"
+#include "tests/foundation/RegTestSupport.h"
 
 using namespace orvex;
 using platform::RegFileParser;
 using platform::RegKey;
+using test::editorExport;
 
 namespace {
 
-// A file as the registry editor saves it: UTF-16LE, byte-order mark, CR LF.
-std::string editorExport(const std::u16string& text) {
-    std::string out = "\xFF\xFE";
-    for (const char16_t c : text) {
-        if (c == u'\n') out += std::string("\r\0", 2);
-        out += static_cast<char>(c & 0xFF);
-        out += static_cast<char>(c >> 8);
-    }
-    return out;
-}
-
 const RegKey* find(const RegKey& root, const std::string& path) {
     const RegKey* node = &root;
-    for (const auto& part : platform::splitKeyPath(path)) {
-        node = node->findSubkey(part);
-        if (!node) return nullptr;
-    }
+    for (const auto& part : platform::splitKeyPath(path))
+        if (!(node = node->findSubkey(part))) return nullptr;
     return node;
 }
 
-// The value's raw data, or "<missing>".
-std::string data(RegKey& root, const std::string& path, const std::string& name,
-                 uint32_t* type = nullptr) {
+// The value's type and raw data, or {0, "<missing>"}.
+std::pair<uint32_t, std::string> value(const RegKey& root, const std::string& path,
+                                       const std::string& name) {
     RegKey* k = const_cast<RegKey*>(find(root, path));
-    platform::RegValue* v = k ? k->findValue(name) : nullptr;
-    if (!v) return "<missing>";
-    if (type) *type = v->type;
-    return v->data;
+    const platform::RegValue* v = k ? k->findValue(name) : nullptr;
+    return v ? std::make_pair(v->type, v->data) : std::make_pair(0u, std::string("<missing>"));
+}
+std::string data(const RegKey& root, const std::string& path, const std::string& name) {
+    return value(root, path, name).second;
 }
 
 // A REG_SZ's data: the text and its NUL.
 std::string sz(const std::string& text) { return text + '\0'; }
 
-std::string bytes(std::initializer_list<int> list) {
-    std::string out;
-    for (const int b : list) out += static_cast<char>(b);
-    return out;
+std::string rewrite(const platform::RegFileDocument& doc) {
+    return platform::RegFileWriter::write(doc.tree, doc.extras, HKEY_CURRENT_USER);
 }
-
-const char* const kProduct = "SOFTWARE\\Tessovanwerk\\OrvexCard";
 
 }  // namespace
 
 TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor) {
     // 40 bytes 00..27 over two lines, as the editor wraps long lists.
     std::u16string longList;
+    std::string forty;
     const char16_t* digits = u"0123456789abcdef";
     for (int i = 0; i < 40; ++i) {
-        longList += digits[i >> 4];
-        longList += digits[i & 15];
-        if (i == 39) break;
-        longList += u',';
-        if (i % 20 == 19) longList += u"\\\n  ";
+        forty += static_cast<char>(i);
+        longList += std::u16string{digits[i >> 4], digits[i & 15]};
+        if (i < 39) longList += i % 20 == 19 ? u",\\\n  " : u",";
     }
     const std::string file = editorExport(
         u"Windows Registry Editor Version 5.00\n"
@@ -83,30 +68,23 @@ TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor) {
         u"[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\General]\n"
         u"\"VKPATH\"=\"D:\\\\Samples\"\n"
         u"\n");
-    platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
+    const platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
     EXPECT_TRUE(doc.recognised);
     EXPECT_EQ(doc.unreadableLines, 0u);
-    RegKey& t = doc.tree;
-    uint32_t type = 0;
-    EXPECT_EQ(data(t, kProduct, "lng", &type), bytes({2, 0, 0, 0}));
-    EXPECT_EQ(type, REG_DWORD);
-    EXPECT_EQ(data(t, kProduct, "ocardlog", &type),
-              sz("C:\\Program Files\\OrvexCard\\OrvexCard wizard.log"));
-    EXPECT_EQ(type, REG_SZ);
-    EXPECT_EQ(data(t, kProduct, "quote"), sz("say \"hi\""));
-    EXPECT_EQ(data(t, kProduct, ""), std::string("Gr\xFC\xDF" "e \x80\0", 8));
-    EXPECT_EQ(data(t, kProduct, "bin", &type), bytes({0x00, 0x10, 0xA0}));
-    EXPECT_EQ(type, REG_BINARY);
-    EXPECT_EQ(data(t, kProduct, "exp", &type), std::string("%A%\0", 4));
-    EXPECT_EQ(type, 2u);
-    EXPECT_EQ(data(t, kProduct, "multi", &type), std::string("a\0b\0\0", 5));
-    EXPECT_EQ(type, 7u);
-    EXPECT_EQ(data(t, kProduct, "qword", &type), bytes({1, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(type, 11u);
-    std::string forty;
-    for (int i = 0; i < 40; ++i) forty += static_cast<char>(i);
-    EXPECT_EQ(data(t, kProduct, "long"), forty);
-    EXPECT_EQ(data(t, "SOFTWARE\\Tessovanwerk\\General", "VKPATH"), sz("D:\\Samples"));
+    const struct { const char* name; uint32_t type; std::string data; } rows[] = {
+        {"lng", REG_DWORD, std::string("\x02\0\0\0", 4)},
+        {"ocardlog", REG_SZ, sz("C:\\Program Files\\OrvexCard\\OrvexCard wizard.log")},
+        {"quote", REG_SZ, sz("say \"hi\"")},
+        {"", REG_SZ, std::string("Gr\xFC\xDF" "e \x80\0", 8)},
+        {"bin", REG_BINARY, std::string("\x00\x10\xA0", 3)},
+        {"exp", 2, std::string("%A%\0", 4)},
+        {"multi", 7, std::string("a\0b\0\0", 5)},
+        {"qword", 11, std::string("\x01\0\0\0\0\0\0\0", 8)},
+        {"long", REG_BINARY, forty}};
+    for (const auto& row : rows)
+        EXPECT_EQ(value(doc.tree, kProductKey, row.name), std::make_pair(row.type, row.data))
+            << row.name;
+    EXPECT_EQ(data(doc.tree, "SOFTWARE\\Tessovanwerk\\General", "VKPATH"), sz("D:\\Samples"));
 }
 
 TEST(RegFileParser, reads_the_older_ansi_form) {
@@ -116,44 +94,37 @@ TEST(RegFileParser, reads_the_older_ansi_form) {
         "\"omsc.idleTimerInterval\"=\"250\"\r\n"
         "\"name\"=\"J\xFCrgen \x80\"\r\n"
         "\"exp\"=hex(2):25,41,25,00\r\n";
-    platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_LOCAL_MACHINE);
+    const platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_LOCAL_MACHINE);
     EXPECT_TRUE(doc.recognised);
     EXPECT_EQ(doc.unreadableLines, 0u);
-    EXPECT_EQ(data(doc.tree, kProduct, "omsc.idleTimerInterval"), sz("250"));
-    EXPECT_EQ(data(doc.tree, kProduct, "name"), std::string("J\xFCrgen \x80\0", 9));
+    EXPECT_EQ(data(doc.tree, kProductKey, "omsc.idleTimerInterval"), sz("250"));
+    EXPECT_EQ(data(doc.tree, kProductKey, "name"), std::string("J\xFCrgen \x80\0", 9));
     // hex(2) in the ANSI form is ANSI bytes, not UTF-16.
-    EXPECT_EQ(data(doc.tree, kProduct, "exp"), std::string("%A%\0", 4));
+    EXPECT_EQ(data(doc.tree, kProductKey, "exp"), std::string("%A%\0", 4));
 }
 
 TEST(RegFileParser, deletions_in_an_imported_file) {
     const std::string file =
         "Windows Registry Editor Version 5.00\n"
-        "[HKEY_CURRENT_USER\\A]\n"
-        "\"x\"=\"1\"\n"
-        "\"y\"=\"2\"\n"
-        "[HKEY_CURRENT_USER\\A\\B\\C]\n"
-        "\"z\"=\"3\"\n"
-        "[-HKEY_CURRENT_USER\\A\\B]\n"
-        "\"after\"=\"ignored\"\n"
-        "[HKEY_CURRENT_USER\\A]\n"
-        "\"Y\"=-\n"
+        "[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
+        "[HKEY_CURRENT_USER\\A\\B\\C]\n\"z\"=\"3\"\n"
+        "[-HKEY_CURRENT_USER\\A\\B]\n\"after\"=\"ignored\"\n"
+        "[HKEY_CURRENT_USER\\A]\n\"Y\"=-\n"
         "[-HKEY_CURRENT_USER]\n";
-    platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
+    const platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
     EXPECT_EQ(data(doc.tree, "A", "x"), sz("1"));
     EXPECT_EQ(data(doc.tree, "A", "y"), "<missing>");
     EXPECT_EQ(find(doc.tree, "A\\B"), nullptr);
     // What followed the deleted key is not read but kept, commented out; the
     // root itself is never deleted and the line that tried it is kept.
-    const std::string written =
-        platform::RegFileWriter::write(doc.tree, doc.extras, HKEY_CURRENT_USER);
+    const std::string written = rewrite(doc);
     EXPECT_NE(written.find("; [-HKEY_CURRENT_USER\\A\\B]\n; \"after\"=\"ignored\"\n"),
-              std::string::npos)
-        << written;
+              std::string::npos) << written;
     EXPECT_NE(written.find("[-HKEY_CURRENT_USER]\n"), std::string::npos) << written;
-    platform::RegFileDocument again = RegFileParser::parse(written, HKEY_CURRENT_USER);
+    const platform::RegFileDocument again = RegFileParser::parse(written, HKEY_CURRENT_USER);
     EXPECT_EQ(data(again.tree, "A", "x"), sz("1"));
     EXPECT_EQ(find(again.tree, "A\\B"), nullptr);
-    EXPECT_EQ(platform::RegFileWriter::write(again.tree, again.extras, HKEY_CURRENT_USER), written);
+    EXPECT_EQ(rewrite(again), written);
 }
 
 TEST(RegFileParser, unreadable_lines_are_kept_in_place) {
@@ -170,50 +141,46 @@ TEST(RegFileParser, unreadable_lines_are_kept_in_place) {
         "[HKEY_CLASSES_ROOT\\.7kx]\n"
         "@=\"sample\"\n"
         "[HKEY_CURRENT_USER\\K\n";
-    platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
+    const platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
     EXPECT_EQ(data(doc.tree, "K", "good"), sz("1"));
     for (const char* name : {"badhex", "open", "dw", "polish"})
         EXPECT_EQ(data(doc.tree, "K", name), "<missing>") << name;
     EXPECT_EQ(doc.unreadableLines, 8u);
-    const std::string written =
-        platform::RegFileWriter::write(doc.tree, doc.extras, HKEY_CURRENT_USER);
+    const std::string written = rewrite(doc);
     for (const char* line :
          {"; written by hand\n", "stray text\n", "\"badhex\"=hex:0g,11\n", "\"open\"=\"no end\n",
           "\"dw\"=dword:123456789\n", "\"polish\"=\"\xC5\x81\xC3\xB3\xC5\xBA\"\n",
           "[HKEY_CLASSES_ROOT\\.7kx]\n@=\"sample\"\n", "[HKEY_CURRENT_USER\\K\n"})
         EXPECT_NE(written.find(line), std::string::npos) << line << "\n---\n" << written;
     // The classes-root value stays under its own header, not under K.
-    platform::RegFileDocument again = RegFileParser::parse(written, HKEY_CURRENT_USER);
-    EXPECT_EQ(data(again.tree, "K", ""), "<missing>");
+    EXPECT_EQ(data(RegFileParser::parse(written, HKEY_CURRENT_USER).tree, "K", ""), "<missing>");
 }
 
-TEST(RegFileParser, bounds_on_paths_and_names) {
+TEST(RegFileParser, hostile_input_is_bounded_or_not_recognised) {
     std::string deep = "[HKEY_CURRENT_USER";
     for (int i = 0; i < 600; ++i) deep += "\\k";
     const std::string file = "Windows Registry Editor Version 5.00\n" + deep + "]\n\"v\"=\"1\"\n" +
                              "[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\n" +
                              "[HKEY_CURRENT_USER\\a\\\\b]\n" +
                              "[HKEY_CURRENT_USER\\ok]\n\"" + std::string(16384, 'v') + "\"=\"1\"\n";
-    platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
+    const platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
     ASSERT_EQ(doc.tree.subkeys.size(), 1u);
     EXPECT_EQ(doc.tree.subkeys[0]->name, "ok");
     EXPECT_TRUE(doc.tree.subkeys[0]->values.empty());
     EXPECT_EQ(doc.unreadableLines, 5u);
-}
 
-TEST(RegFileParser, files_that_are_not_registry_files) {
     for (const std::string& junk :
          {std::string(), std::string("\0\0\0", 3), std::string("\xFF\xFE"),
-          std::string("\xFF\xFE\x00\xD8"), std::string("[\n]\n[[[\n@\n\"\n=\n"),
+          std::string("\xFF\xFE\x00\xD8", 4), std::string("[\n]\n[[[\n@\n\"\n=\n"),
           std::string("hex:\\\n\\\n\\")}) {
-        platform::RegFileDocument doc = RegFileParser::parse(junk, HKEY_CURRENT_USER);
-        EXPECT_FALSE(doc.recognised);
-        EXPECT_TRUE(doc.tree.subkeys.empty());
+        const platform::RegFileDocument bad = RegFileParser::parse(junk, HKEY_CURRENT_USER);
+        EXPECT_FALSE(bad.recognised) << junk;
+        EXPECT_TRUE(bad.tree.subkeys.empty()) << junk;
     }
     // A UTF-16 export that lost its byte-order mark is still recognised.
-    std::string noBom = editorExport(u"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n");
-    noBom.erase(0, 2);
-    platform::RegFileDocument doc = RegFileParser::parse(noBom, HKEY_CURRENT_USER);
-    EXPECT_TRUE(doc.recognised);
-    EXPECT_NE(find(doc.tree, "K"), nullptr);
+    const std::string noBom =
+        editorExport(u"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n").substr(2);
+    const platform::RegFileDocument lost = RegFileParser::parse(noBom, HKEY_CURRENT_USER);
+    EXPECT_TRUE(lost.recognised);
+    EXPECT_NE(find(lost.tree, "K"), nullptr);
 }

@@ -17,45 +17,47 @@ void expectLogLinesInOrder(const std::string& path, const std::vector<std::strin
     size_t at = text.rfind(" - filename: " + path + "\r\n");
     ASSERT_NE(at, std::string::npos);
     for (const auto& line : lines) {
-        const size_t next = text.find(" - " + line + "\r\n", at);
-        ASSERT_NE(next, std::string::npos) << line;
-        at = next;
+        at = text.find(" - " + line + "\r\n", at);
+        ASSERT_NE(at, std::string::npos) << line;
     }
+}
+
+file7kx loaded(const SampleFileParts& parts = {}) {
+    file7kx file;
+    EXPECT_TRUE(file.loadFromFile(writeSampleFile(sampleFileBytes(parts))));
+    return file;
 }
 
 }  // namespace
 
-TEST(file7kx_load, reads_every_header_field_and_logs_them_in_order) {
-    const std::string path = writeSampleFile(sampleFileBytes());
+TEST(file7kx_load, reads_every_header_field_the_sample_data_and_logs_them_in_order) {
+    const std::string bytes = sampleFileBytes();
+    const std::string path = writeSampleFile(bytes);
     file7kx file;
     ASSERT_TRUE(file.loadFromFile(path));
     EXPECT_EQ(file.filename(), path);
     EXPECT_EQ(file.lastModified(), "20240315T101112Z");
     EXPECT_EQ(file.comment(), padded("Evening calm, second take", 100));
+    EXPECT_EQ(file.comment1(), padded("Evening calm, second take", 50));
+    EXPECT_EQ(file.comment2(), std::string(50, ' '));
     EXPECT_EQ(file.creator(), "osc 3.6");
     EXPECT_TRUE(file.verify());
     expectLogLinesInOrder(path, {"file format: 7kx/1.0.0", "last modified: 20240315T101112Z",
                                  "lastmod: 20240315T101112Z",
                                  "comments: " + padded("Evening calm, second take", 100),
                                  "creatorserial: osc/3.6/10010"});
-}
-
-TEST(file7kx_load, sample_data_is_the_files_bytes_182_to_9001) {
-    const std::string bytes = sampleFileBytes();
-    file7kx file;
-    ASSERT_TRUE(file.loadFromFile(writeSampleFile(bytes)));
+    // The sample is the file's bytes 182 to 9001, as signed little-endian values.
     EXPECT_EQ(file.sampledata(), bytes.substr(182));
-    const auto lo = static_cast<unsigned char>(bytes[182]);
-    const auto hi = static_cast<unsigned char>(bytes[183]);
-    EXPECT_EQ(file.sampledata_int()[0], static_cast<int16_t>(lo + 256 * hi));
-    // Byte 9001 pairs with 9000 into the last value, read as signed.
-    const auto last = static_cast<int16_t>(static_cast<unsigned char>(bytes[9000]) +
-                                           256 * static_cast<unsigned char>(bytes[9001]));
-    EXPECT_EQ(file.sampledata_int()[4409], last);
+    const auto value = [&](size_t at) {
+        return static_cast<int16_t>(static_cast<unsigned char>(bytes[at]) +
+                                    256 * static_cast<unsigned char>(bytes[at + 1]));
+    };
+    EXPECT_EQ(file.sampledata_int()[0], value(182));
+    EXPECT_EQ(file.sampledata_int()[4409], value(9000));
     EXPECT_LT(*std::min_element(file.sampledata_int().begin(), file.sampledata_int().end()), 0);
 }
 
-TEST(file7kx_load, a_file_of_the_wrong_size_is_refused_before_its_format_is_read) {
+TEST(file7kx_load, wrong_sizes_and_missing_files_are_refused_before_the_format_is_read) {
     for (const size_t size : {9001u, 9003u}) {
         std::string bytes = sampleFileBytes();
         bytes.resize(size, 'x');
@@ -68,9 +70,6 @@ TEST(file7kx_load, a_file_of_the_wrong_size_is_refused_before_its_format_is_read
         EXPECT_EQ(logText().find("file format", logText().rfind("filename: " + path)),
                   std::string::npos);
     }
-}
-
-TEST(file7kx_load, a_missing_file_is_reported_with_its_path) {
     const std::string path = makeTempDir() + "/absent.7kx";
     file7kx file;
     EXPECT_FALSE(file.loadFromFile(path));
@@ -81,9 +80,7 @@ TEST(file7kx_load, a_missing_file_is_reported_with_its_path) {
 TEST(file7kx_format, leading_blanks_pass_capitals_and_other_versions_do_not) {
     SampleFileParts parts;
     parts.format = "  7kx/1.0.0";
-    file7kx accepted;
-    EXPECT_TRUE(accepted.loadFromFile(writeSampleFile(sampleFileBytes(parts))));
-    EXPECT_EQ(accepted.loadError(), file7kx::LoadError::None);
+    EXPECT_EQ(loaded(parts).loadError(), file7kx::LoadError::None);
     for (const char* name : {"7KX/1.0.0", "7kx/1.0.1", "7kx/1.0.0x"}) {
         parts.format = name;
         const std::string path = writeSampleFile(sampleFileBytes(parts));
@@ -97,65 +94,39 @@ TEST(file7kx_format, leading_blanks_pass_capitals_and_other_versions_do_not) {
     }
 }
 
-TEST(file7kx_format, the_comment_keeps_its_trailing_blanks) {
-    file7kx file;
-    ASSERT_TRUE(file.loadFromFile(writeSampleFile(sampleFileBytes())));
-    EXPECT_EQ(file.comment1(), padded("Evening calm, second take", 50));
-    EXPECT_EQ(file.comment2(), std::string(50, ' '));
-}
-
-namespace {
-
-file7kx loadedWithCreator(const std::string& creator) {
-    SampleFileParts parts;
-    parts.creator = creator;
-    file7kx file;
-    EXPECT_TRUE(file.loadFromFile(writeSampleFile(sampleFileBytes(parts))));
-    return file;
-}
-
-}  // namespace
-
-TEST(file7kx_creator, name_version_and_serial) {
-    const file7kx file = loadedWithCreator("  Tool/3.6/10010");
-    EXPECT_EQ(file.creatorname(), "Tool");
-    EXPECT_EQ(file.creatorversion(), "3.6");
-    EXPECT_EQ(file.creatorversionMajor(), 3);
-    EXPECT_EQ(file.creatorversionMinor(), 6);
-    EXPECT_EQ(file.serial(), "10010");
-    EXPECT_EQ(file.creator(), "Tool 3.6");
-}
-
-TEST(file7kx_creator, a_name_alone) {
-    const file7kx file = loadedWithCreator("Tool");
-    EXPECT_EQ(file.creatorname(), "Tool");
-    EXPECT_EQ(file.creatorversion(), "");
-    EXPECT_EQ(file.serial(), "");
-    EXPECT_EQ(file.creatorversionMajor(), 0);
-    EXPECT_EQ(file.creatorversionMinor(), 0);
-    EXPECT_EQ(file.creator(), "Tool");
-}
-
-TEST(file7kx_creator, version_parts_that_are_missing_or_not_numbers_count_as_0) {
-    EXPECT_EQ(loadedWithCreator("Tool/3/1").creatorversionMajor(), 3);
-    EXPECT_EQ(loadedWithCreator("Tool/3/1").creatorversionMinor(), 0);
-    EXPECT_EQ(loadedWithCreator("Tool/x.6/1").creatorversionMajor(), 0);
-    EXPECT_EQ(loadedWithCreator("Tool/x.6/1").creatorversionMinor(), 6);
-    EXPECT_EQ(loadedWithCreator("Tool/3.6.9/1").creatorversionMinor(), 6);
-    EXPECT_EQ(loadedWithCreator("Tool/99999999999.1/1").creatorversionMajor(), 0);
+TEST(file7kx_creator, name_version_numbers_and_serial_of_the_creator_text) {
+    const struct { const char* text; const char* name; const char* version; int major, minor;
+                   const char* serial; const char* creator; } rows[] = {
+        {"  Tool/3.6/10010", "Tool", "3.6", 3, 6, "10010", "Tool 3.6"},
+        {"Tool", "Tool", "", 0, 0, "", "Tool"},
+        {"Tool/3/1", "Tool", "3", 3, 0, "1", "Tool 3"},
+        {"Tool/x.6/1", "Tool", "x.6", 0, 6, "1", "Tool x.6"},
+        {"Tool/3.6.9/1", "Tool", "3.6.9", 3, 6, "1", "Tool 3.6.9"},
+        {"Tool/99999999999.1/1", "Tool", "99999999999.1", 0, 1, "1", "Tool 99999999999.1"}};
+    for (const auto& row : rows) {
+        SampleFileParts parts;
+        parts.creator = row.text;
+        const file7kx file = loaded(parts);
+        EXPECT_EQ(file.creatorname(), row.name) << row.text;
+        EXPECT_EQ(file.creatorversion(), row.version) << row.text;
+        EXPECT_EQ(file.creatorversionMajor(), row.major) << row.text;
+        EXPECT_EQ(file.creatorversionMinor(), row.minor) << row.text;
+        EXPECT_EQ(file.serial(), row.serial) << row.text;
+        EXPECT_EQ(file.creator(), row.creator) << row.text;
+    }
 }
 
 TEST(file7kx_creator, setting_creator_keeps_the_serial_and_setting_serial_keeps_the_rest) {
-    file7kx file = loadedWithCreator("Tool/3.6/10010");
-    file.setCreator("Other/4.1");
-    EXPECT_EQ(file.creatorname(), "Other");
-    EXPECT_EQ(file.creatorversion(), "4.1");
-    EXPECT_EQ(file.serial(), "10010");
-    file.setCreator("Bare");
-    EXPECT_EQ(file.creatorname(), "Bare");
-    EXPECT_EQ(file.creatorversion(), "");
-    EXPECT_EQ(file.serial(), "10010");
-
+    SampleFileParts parts;
+    parts.creator = "Tool/3.6/10010";
+    file7kx file = loaded(parts);
+    for (const auto& [text, name, version] :
+         {std::tuple{"Other/4.1", "Other", "4.1"}, std::tuple{"Bare", "Bare", ""}}) {
+        file.setCreator(text);
+        EXPECT_EQ(file.creatorname(), name) << text;
+        EXPECT_EQ(file.creatorversion(), version) << text;
+        EXPECT_EQ(file.serial(), "10010") << text;
+    }
     file7kx empty;
     empty.setSerial("77");
     EXPECT_EQ(empty.creatorname(), "");
