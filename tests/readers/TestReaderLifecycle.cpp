@@ -117,14 +117,6 @@ TEST_F(ReaderLifecycle, FailedDriverCheckIsLoggedAndStartFails) {
     EXPECT_EQ(chipdrive->cardState(), "");
 }
 
-TEST_F(ReaderLifecycle, ChipdriveLibraryLostWhileRunningShowsAsFailedDevice) {
-    auto driver = started(makeChipdrive());
-    scard->unavailable = true;
-    tick();
-    EXPECT_EQ(driver->cardState(), "failed");
-    EXPECT_EQ(driver->readOffset(0, 4, false), "failed");
-}
-
 TEST_F(ReaderLifecycle, DestroyedWhileATickIsPending) {
     auto driver = makeChipdrive();
     loop.advance(milliseconds(499));

@@ -78,6 +78,10 @@ TEST_F(ReaderStates, ChipdriveTickFollowsTheStateTableAndResetsOnlyWhenComingOnl
     scard->deviceStatus = "error 17";
     step(*driver, "failed");
     scard->deviceStatus = "ok";
+    scard->script("Device,Info,Status", SAnswer::returning(-4));  // a code with an ordinary answer
+    EXPECT_TRUE(driver->deviceConnected());
+    scard->script("Device,Info,Status", SAnswer::returning(0).withOutput("errorneous"));
+    EXPECT_FALSE(driver->deviceConnected());
     scard->script("Card,Info,Status", SAnswer::returning(2));
     step(*driver, "failed");
     for (const std::string word : {"valid", "activelocked", "active", "invalid", "locked", "error", "no card",
@@ -86,9 +90,12 @@ TEST_F(ReaderStates, ChipdriveTickFollowsTheStateTableAndResetsOnlyWhenComingOnl
         step(*driver, word);
     }
     EXPECT_EQ(scard->count("Card,reset"), 2);  // failed -> valid; not activelocked or wait -> active
+    scard->unavailable = true;  // the library lost while running
+    step(*driver, "failed");
     EXPECT_EQ(events, (Lines{"state:active", "state:failed", "state:active", "state:failed", "state:valid",
                              "state:activelocked", "state:active", "state:invalid", "state:locked",
-                             "state:error", "state:no card", "state:wait", "state:active"}));
+                             "state:error", "state:no card", "state:wait", "state:active", "state:failed"}));
+    EXPECT_EQ(driver->readOffset(0, 4, false), "failed");
 }
 
 TEST_F(ReaderStates, ChipdriveNotStartedIsDisconnectedAndUnlocksOnlyOnEntering) {
@@ -103,14 +110,6 @@ TEST_F(ReaderStates, ChipdriveNotStartedIsDisconnectedAndUnlocksOnlyOnEntering) 
     scard->cardStatus = "valid";
     step(*driver, "valid");  // disconnected -> valid: reset
     EXPECT_EQ(scard->count("Card,reset"), 1);
-}
-
-TEST_F(ReaderStates, ChipdriveDeviceCodeCountsOnlyWithAnOrdinaryAnswer) {
-    auto driver = started(makeChipdrive());
-    scard->script("Device,Info,Status", SAnswer::returning(-4));
-    EXPECT_TRUE(driver->deviceConnected());
-    scard->script("Device,Info,Status", SAnswer::returning(0).withOutput("errorneous"));
-    EXPECT_FALSE(driver->deviceConnected());
 }
 
 TEST_F(ReaderStates, ActiveLockedWhileAReadOrWriteRuns) {
@@ -128,7 +127,17 @@ TEST_F(ReaderStates, ActiveLockedWhileAReadOrWriteRuns) {
     EXPECT_EQ(chipdrive->cardConnected(), "active");
 }
 
-TEST_F(ReaderStates, PollingUsesTheOnlineIntervalOnlyWithAUsableCard) {
+TEST_F(ReaderStates, PollingIntervalsFromTheSettingsOnlineOnlyWithAUsableCard) {
+    const std::pair<const char*, int> rows[] = {{"250", 250},   {"1", 1},      {"32767", 32767},
+                                                {"0", 500},     {"-20", 500},  {"32768", 500},
+                                                {"70000", 500}, {"fast", 500}, {"", 500}};
+    for (const auto& [setting, expected] : rows) {  // out of range or not a number: 500
+        setInterval("omsc.idleTimerInterval", setting);
+        const std::string line = " idleTimerInterval=" + std::to_string(expected) + ", onlineTimerInterval=500";
+        const int before = logCount(line);
+        EXPECT_EQ(makeChipdrive()->pollingInterval(), expected) << '"' << setting << '"';
+        EXPECT_EQ(logCount(line), before + 1) << '"' << setting << '"';
+    }
     setInterval("omsc.idleTimerInterval", "300");
     setInterval("omsc.onlineTimerInterval", "100");
     auto driver = started(makeChipdrive());
@@ -138,19 +147,6 @@ TEST_F(ReaderStates, PollingUsesTheOnlineIntervalOnlyWithAUsableCard) {
     scard->cardStatus = "locked";
     loop.advance(milliseconds(100));
     EXPECT_EQ(driver->pollingInterval(), 300);
-}
-
-TEST_F(ReaderStates, IntervalOutOfRangeOrNonNumericFallsBackTo500) {
-    const std::pair<const char*, int> rows[] = {{"250", 250},   {"1", 1},       {"32767", 32767},
-                                                {"0", 500},     {"-20", 500},   {"32768", 500},
-                                                {"70000", 500}, {"fast", 500},  {"", 500}};
-    for (const auto& [setting, expected] : rows) {
-        setInterval("omsc.idleTimerInterval", setting);
-        const std::string line = " idleTimerInterval=" + std::to_string(expected) + ", onlineTimerInterval=500";
-        const int before = logCount(line);
-        EXPECT_EQ(makeChipdrive()->pollingInterval(), expected) << '"' << setting << '"';
-        EXPECT_EQ(logCount(line), before + 1) << '"' << setting << '"';
-    }
 }
 
 }  // namespace

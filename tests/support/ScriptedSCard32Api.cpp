@@ -1,7 +1,7 @@
 #include "ScriptedSCard32Api.h"
 
 #include <algorithm>
-#include <charconv>
+#include <cstdio>
 
 #include "platform/DriverUnavailable.h"
 
@@ -15,14 +15,9 @@ void putAnswer(std::string& output, const std::string& text) {
 
 // "Card,MemRead,64,32" → 64 and 32, inside the card.
 bool parseRange(const std::string& command, size_t card, size_t& offset, size_t& length) {
-    const size_t second = command.find(',', command.find(',') + 1);
-    const size_t third = command.find(',', second + 1);
-    if (second == std::string::npos || third == std::string::npos) return false;
-    const char* end = command.data() + command.size();
-    const auto a = std::from_chars(command.data() + second + 1, command.data() + third, offset);
-    const auto b = std::from_chars(command.data() + third + 1, end, length);
-    return a.ec == std::errc() && b.ec == std::errc() && b.ptr == end && offset <= card &&
-           length <= card - offset;
+    int used = 0;
+    return std::sscanf(command.c_str(), "Card,Mem%*[a-zA-Z],%zu,%zu%n", &offset, &length, &used) == 2 &&
+           used == static_cast<int>(command.size()) && offset <= card && length <= card - offset;
 }
 
 }  // namespace
