@@ -23,8 +23,6 @@ namespace orvex::test {
 
 using std::chrono::milliseconds;
 using Lines = std::vector<std::string>;
-using MAnswer = ScriptedMCardApi::Answer;
-using SAnswer = ScriptedSCard32Api::Answer;
 
 class ReaderTestBase : public ::testing::Test {
 protected:

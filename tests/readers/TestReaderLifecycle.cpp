@@ -56,7 +56,7 @@ TEST_F(ReaderLifecycle, ChipdriveConstructionAndStart) {
 TEST_F(ReaderLifecycle, ChipdriveRestartWaitsForTheDeviceAndReleaseUnlocks) {
     setInterval("omsc.idleTimerInterval", "30000");  // no tick during the restart
     auto driver = started(makeChipdrive());
-    scard->script("Device,Info,Status", SAnswer::returning(1));
+    scard->script("Device,Info,Status", {.code = 1});
     driver->restart();
     EXPECT_EQ(scard->commands(), (Lines{"Card,Unlock", "Device,Info,Status", "Device,Info,Status", "",
                                         "System,Info,VersionText", "Device,Info,Type", "Card,Reset"}));
@@ -76,8 +76,8 @@ TEST_F(ReaderLifecycle, DeviceWaitAtConstructionIsAtMostSixQueriesAndFivePauses)
 
     mcard->readers = {"Test Reader 0"};
     mcard->calls.clear();
-    mcard->script("SCardListReadersA", MAnswer::returning(1));
-    mcard->script("SCardListReadersA", MAnswer::returning(1));
+    mcard->script("SCardListReadersA", {.code = 1});
+    mcard->script("SCardListReadersA", {.code = 1});
     makeSCM();  // ends when the reader appears
     EXPECT_EQ(mcard->count("SCardListReadersA"), 3);
     EXPECT_EQ(loop.waits().size(), 7u);
@@ -89,8 +89,8 @@ TEST_F(ReaderLifecycle, DeviceWaitAtConstructionIsAtMostSixQueriesAndFivePauses)
 }
 
 TEST_F(ReaderLifecycle, FailedDriverCheckIsLoggedAndStartFails) {
-    mcard->script("SCardEstablishContext", MAnswer::returning(0).withValue(5));
-    mcard->script("MCardInitialize", MAnswer::missing());
+    mcard->script("SCardEstablishContext", {.value = 5});
+    mcard->script("MCardInitialize", {.unavailable = true});
     auto scm = makeSCM();
     EXPECT_EQ(logCount("  FAILED: driver not found"), 1);
     EXPECT_EQ(mcard->callsOf("SCardReleaseContext").at(0).numbers, std::vector<int64_t>{5});
@@ -102,7 +102,7 @@ TEST_F(ReaderLifecycle, FailedDriverCheckIsLoggedAndStartFails) {
     EXPECT_FALSE(scm->Start("Test Reader 0"));
     EXPECT_FALSE(scm->isRunning());
 
-    mcard->script("SCardEstablishContext", MAnswer::returning(0x8010001Du).withValue(0));
+    mcard->script("SCardEstablishContext", {.code = 0x8010001Du, .value = 0});
     EXPECT_FALSE(makeSCM()->Start("Test Reader 0"));
     EXPECT_EQ(logCount("  FAILED: SCardEstablishContext"), 1);
 
@@ -150,7 +150,7 @@ TEST_F(ReaderLifecycle, DestroyedDuringAWriteOrAReadPauseThatLetsEventsRun) {
     EXPECT_EQ(scard->commands("Card,MemWrite"), Lines{"Card,MemWrite,0,512"});
 
     owned = started(makeChipdrive());
-    for (int i = 0; i < 4; ++i) scard->script("Card,MemRead", SAnswer::returning(5));
+    for (int i = 0; i < 4; ++i) scard->script("Card,MemRead", {.code = 5});
     driver = owned.get();
     loop.post([&] { owned.reset(); });
     EXPECT_EQ(driver->readOffset(0, 8, false), "failed");

@@ -28,7 +28,7 @@ protected:
         return out;
     }
     void failReads(int times, int32_t code) {
-        for (int i = 0; i < times; ++i) scard->script("Card,MemRead", SAnswer::returning(code));
+        for (int i = 0; i < times; ++i) scard->script("Card,MemRead", {.code = code});
     }
     std::unique_ptr<readerSCM> scm;
     std::unique_ptr<readerChipdrive> cd;
@@ -56,21 +56,21 @@ TEST_F(ReaderMemory, WriteOf1300BytesGoesIn512_512_276) {
 }
 
 TEST_F(ReaderMemory, FailedPieceEndsTheCallAndClearsBusy) {
-    scard->script("Card,MemWrite", SAnswer::returning(0));
-    scard->script("Card,MemWrite", SAnswer::returning(6));
+    scard->script("Card,MemWrite", {.code = 0});
+    scard->script("Card,MemWrite", {.code = 6});
     EXPECT_EQ(write(*cd, 0, 1300, std::string(1300, 'x')), 0);
     EXPECT_EQ(scard->commands("Card,MemWrite").size(), 2u);
     EXPECT_EQ(cd->cardConnected(), "active");
     EXPECT_EQ(cd->progress(), 0);
 
-    mcard->script("MCardWriteMemory", MAnswer::returning(0));
-    mcard->script("MCardWriteMemory", MAnswer::returning(mc::MCARD_W_NOT_ALL_DATA_WRITTEN));
+    mcard->script("MCardWriteMemory", {.code = 0});
+    mcard->script("MCardWriteMemory", {.code = mc::MCARD_W_NOT_ALL_DATA_WRITTEN});
     EXPECT_EQ(write(*scm, 0, 1300, std::string(1300, 'x')), 0);
     EXPECT_EQ(mcard->count("MCardWriteMemory"), 2);
     EXPECT_EQ(logCount("readerSCM.reader_writeOffset: failed, MCARD_W_NOT_ALL_DATA_WRITTEN (0xA0100867)"), 1);
     EXPECT_EQ(scm->cardConnected(), "active");
 
-    mcard->script("MCardReadMemory", MAnswer::returning(mc::MCARD_E_INVALID_MEMORY_RANGE));
+    mcard->script("MCardReadMemory", {.code = mc::MCARD_E_INVALID_MEMORY_RANGE});
     EXPECT_EQ(scm->readOffset(0, 32, false), "failed");
     EXPECT_EQ(mcard->count("MCardReadMemory"), 1);  // no repetition
     EXPECT_EQ(logCount("readerSCM.reader_readOffset: failed, MCARD_E_INVALID_MEMORY_RANGE (0xA0100824)"), 1);
@@ -91,23 +91,23 @@ TEST_F(ReaderMemory, ReadSendsItsRangeAndDeliversTheBytes) {
     // A short delivery continues after the bytes received, without duplicating them.
     scard->calls.clear();
     scard->memory.replace(0, 10, "ABCDEFGHIJ");
-    scard->script("Card,MemRead", SAnswer::returning(0).withOutput("ABCD").withOutputLength(4));
+    scard->script("Card,MemRead", {.output = "ABCD", .outputLength = 4});
     EXPECT_EQ(cd->readOffset(0, 10, false), "ABCDEFGHIJ");
     EXPECT_EQ(scard->commands(), (Lines{"Card,MemRead,0,10", "Card,MemRead,4,4", "Card,MemRead,8,2"}));
 }
 
 TEST_F(ReaderMemory, ImpossiblePieceLengthsFailThePiece) {
     for (const int32_t reported : {0, -3, 33}) {
-        scard->script("Card,MemRead", SAnswer::returning(0).withOutputLength(reported));
+        scard->script("Card,MemRead", {.outputLength = reported});
         EXPECT_EQ(cd->readOffset(0, 32, false), "failed") << reported;
         EXPECT_EQ(cd->cardConnected(), "active") << reported;
     }
     for (const int32_t reported : {0, -1, 600}) {
-        scard->script("Card,MemWrite", SAnswer::returning(0).withInputLength(reported));
+        scard->script("Card,MemWrite", {.inputLength = reported});
         EXPECT_EQ(write(*cd, 0, 1000, std::string(1000, 'q')), 0) << reported;
     }
     EXPECT_EQ(scard->commands("Card,MemWrite").size(), 3u);
-    mcard->script("MCardReadMemory", MAnswer::returning(0).withBytes(std::string(64, 'x')).withLength(64));
+    mcard->script("MCardReadMemory", {.bytes = std::string(64, 'x'), .length = 64});
     EXPECT_EQ(scm->readOffset(0, 32, false), "failed");
 }
 
@@ -203,7 +203,7 @@ TEST_F(ReaderMemory, ChipdriveReadPiecesOfOneCallShareTheBudgetAndTheNextCallHas
                           Row{"budget spent on the first piece", 3, 6}}) {  // the next piece is still repeated once
         scard->calls.clear();
         failReads(row.failFirst, 5);
-        scard->script("Card,MemRead", SAnswer::returning(0).withOutputLength(16));
+        scard->script("Card,MemRead", {.outputLength = 16});
         failReads(2, 5);
         EXPECT_EQ(cd->readOffset(0, 32, false), "failed") << row.name;
         EXPECT_EQ(readTimes().size(), row.reads) << row.name;

@@ -25,13 +25,13 @@ TEST_F(ReaderStates, SCMTickFollowsTheStateTable) {
     EXPECT_EQ(connect.numbers[2], 15);  // card type
     step(*driver, "active");
     step(*driver, "active");
-    mcard->script("MCardWaitForCardState", MAnswer::returning(mc::MCARD_E_UNKNOWN_CARD).withValue(0));
+    mcard->script("MCardWaitForCardState", {.code = mc::MCARD_E_UNKNOWN_CARD, .value = 0});
     step(*driver, "wait");  // removed: closed, so the next card is connected anew
-    mcard->script("MCardConnect", MAnswer::returning(mc::MCARD_E_UNKNOWN_CARD));
+    mcard->script("MCardConnect", {.code = mc::MCARD_E_UNKNOWN_CARD});
     step(*driver, "failed");
     step(*driver, "detect");  // retried
     EXPECT_EQ(mcard->count("MCardConnect"), 3);
-    mcard->script("MCardWaitForCardState", MAnswer::returning(mc::MCARD_E_UNKNOWN_CARD).withValue(0));
+    mcard->script("MCardWaitForCardState", {.code = mc::MCARD_E_UNKNOWN_CARD, .value = 0});
     step(*driver, "wait");
     mcard->cardType = 3;
     const int disconnects = mcard->count("MCardDisconnect");
@@ -55,8 +55,8 @@ TEST_F(ReaderStates, SCMNotStartedIsDisconnectedAndAReaderPluggedInAgainIsOpened
     step(*idle, "disconnected");
     EXPECT_EQ(events, Lines{"state:disconnected"});
     idle.reset();
-    mcard->script("MCardInitialize", MAnswer::returning(0));  // the driver check
-    mcard->script("MCardInitialize", MAnswer::returning(mc::MCARD_E_NOT_INITIALIZED));
+    mcard->script("MCardInitialize", {.code = 0});  // the driver check
+    mcard->script("MCardInitialize", {.code = mc::MCARD_E_NOT_INITIALIZED});
     auto driver = makeSCM();
     EXPECT_TRUE(driver->Start("Test Reader 0"));
     EXPECT_TRUE(driver->isRunning());
@@ -71,18 +71,18 @@ TEST_F(ReaderStates, ChipdriveTickFollowsTheStateTableAndResetsOnlyWhenComingOnl
     auto driver = started(makeChipdrive());
     step(*driver, "active");  // from no word yet: no reset
     step(*driver, "active");
-    scard->script("Device,Info,Status", SAnswer::returning(3));
+    scard->script("Device,Info,Status", {.code = 3});
     step(*driver, "failed");
     step(*driver, "active");  // failed -> active: reset
     EXPECT_EQ(scard->count("Card,reset"), 1);
     scard->deviceStatus = "error 17";
     step(*driver, "failed");
     scard->deviceStatus = "ok";
-    scard->script("Device,Info,Status", SAnswer::returning(-4));  // a code with an ordinary answer
+    scard->script("Device,Info,Status", {.code = -4});  // a code with an ordinary answer
     EXPECT_TRUE(driver->deviceConnected());
-    scard->script("Device,Info,Status", SAnswer::returning(0).withOutput("errorneous"));
+    scard->script("Device,Info,Status", {.output = "errorneous"});
     EXPECT_FALSE(driver->deviceConnected());
-    scard->script("Card,Info,Status", SAnswer::returning(2));
+    scard->script("Card,Info,Status", {.code = 2});
     step(*driver, "failed");
     for (const std::string word : {"valid", "activelocked", "active", "invalid", "locked", "error", "no card",
                                    "wait", "active"}) {

@@ -1,23 +1,16 @@
 // xTimer, waitSeconds and the virtual loop they run on.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <limits>
-#include <memory>
-#include <vector>
 
-#include "platform/eventloop/VirtualEventLoop.h"
+#include "ReaderTestBase.h"
 #include "readers/modWait.h"
 #include "readers/xTimer.h"
 
-namespace orvex {
+namespace orvex::test {
 namespace {
 
-using std::chrono::milliseconds;
-
-class TimersAndWaits : public ::testing::Test {
+class TimersAndWaits : public ReaderTestBase {
 protected:
-    platform::VirtualEventLoop loop;
     int ticks = 0;
 };
 
@@ -110,4 +103,4 @@ TEST_F(TimersAndWaits, OuterWaitWhoseTimePassedEndsWithTheInner) {
 }
 
 }  // namespace
-}  // namespace orvex
+}  // namespace orvex::test

@@ -16,10 +16,10 @@ std::optional<ScriptedMCardApi::Answer> ScriptedMCardApi::enter(const std::strin
     return answer;
 }
 
-ScriptedMCardApi::code ScriptedMCardApi::SCardListReadersA(int32_t context, const std::string& groups,
+ScriptedMCardApi::Code ScriptedMCardApi::SCardListReadersA(int32_t context, const std::string& groups,
                                                            std::string& buffer, uint32_t& length) {
     const auto a = enter("SCardListReadersA", {context, length}, groups);
-    if (a && a->result != kOk) return a->result;
+    if (a && a->code != kOk) return a->code;
     if (readers.empty()) return 0x8010002Eu;  // PC/SC: no reader attached
     std::string list;
     for (const auto& name : readers) list += name + '\0';

@@ -19,25 +19,19 @@ namespace mc = platform::mcard;
 
 class ScriptedMCardApi final : public platform::MCardApi {
 public:
-    using code = platform::mcard_code;
-    static constexpr code kOk = mc::MCARD_S_SUCCESS;
+    using Code = platform::mcard_code;
+    static constexpr Code kOk = mc::MCARD_S_SUCCESS;
     struct Call {
         std::string function;
         std::vector<int64_t> numbers;  // numeric arguments in order, as passed in
         std::string text;              // name, groups or data
     };
     struct Answer {
-        code result = kOk;
-        std::optional<int32_t> value;      // context or card state
-        std::optional<std::string> bytes;  // MCardReadMemory buffer
-        std::optional<uint32_t> length;    // MCardReadMemory length
+        Code code = kOk;
+        std::optional<int32_t> value{};      // context or card state
+        std::optional<std::string> bytes{};  // MCardReadMemory buffer
+        std::optional<uint32_t> length{};    // MCardReadMemory length
         bool unavailable = false;          // throw DriverUnavailable instead
-
-        static Answer returning(code c) { Answer a; a.result = c; return a; }
-        static Answer missing() { Answer a; a.unavailable = true; return a; }
-        Answer& withValue(int32_t v) { value = v; return *this; }
-        Answer& withBytes(std::string b) { bytes = std::move(b); return *this; }
-        Answer& withLength(uint32_t l) { length = l; return *this; }
     };
 
     void script(const std::string& function, Answer answer) { scripts_[function].push_back(std::move(answer)); }
@@ -56,63 +50,63 @@ public:
     }
     int count(const std::string& function) const { return static_cast<int>(callsOf(function).size()); }
 
-    code SCardEstablishContext(uint32_t scope, int32_t& context) override {
+    Code SCardEstablishContext(uint32_t scope, int32_t& context) override {
         const auto a = enter("SCardEstablishContext", {scope, context});
         context = a && a->value ? *a->value : 1;
-        return a ? a->result : kOk;
+        return a ? a->code : kOk;
     }
-    code SCardListReadersA(int32_t context, const std::string& groups, std::string& buffer,
+    Code SCardListReadersA(int32_t context, const std::string& groups, std::string& buffer,
                            uint32_t& length) override;
-    code SCardReleaseContext(int32_t context) override {
+    Code SCardReleaseContext(int32_t context) override {
         return plain(enter("SCardReleaseContext", {context}));
     }
-    code MCardInitialize(int32_t scardContext, const std::string& readerName, int32_t& mcardContext,
+    Code MCardInitialize(int32_t scardContext, const std::string& readerName, int32_t& mcardContext,
                          uint32_t& version) override {
         const auto a = enter("MCardInitialize", {scardContext, mcardContext, version}, readerName);
-        if (a && a->result != kOk) return a->result;
+        if (a && a->code != kOk) return a->code;
         mcardContext = 7;
         version = 3;
         return kOk;
     }
-    code MCardShutdown(int32_t mcardContext) override { return plain(enter("MCardShutdown", {mcardContext})); }
-    code MCardConnect(int32_t mcardContext, uint32_t connectMode, uint8_t type, int32_t& cardHandle) override {
+    Code MCardShutdown(int32_t mcardContext) override { return plain(enter("MCardShutdown", {mcardContext})); }
+    Code MCardConnect(int32_t mcardContext, uint32_t connectMode, uint8_t type, int32_t& cardHandle) override {
         const auto a = enter("MCardConnect", {mcardContext, connectMode, type, cardHandle});
-        if (a && a->result != kOk) return a->result;
+        if (a && a->code != kOk) return a->code;
         if (!cardInserted) return mc::MCARD_E_UNKNOWN_CARD;
         cardHandle = 9;
         return kOk;
     }
-    code MCardGetAttrib(int32_t cardHandle, uint32_t attribId, std::string& buffer, uint32_t& length) override {
+    Code MCardGetAttrib(int32_t cardHandle, uint32_t attribId, std::string& buffer, uint32_t& length) override {
         const auto a = enter("MCardGetAttrib", {cardHandle, attribId, length}, buffer);
-        if (a && a->result != kOk) return a->result;
+        if (a && a->code != kOk) return a->code;
         if (!buffer.empty()) buffer[0] = static_cast<char>(cardType);
         return kOk;
     }
-    code MCardDisconnect(int32_t cardHandle, uint32_t disposition) override {
+    Code MCardDisconnect(int32_t cardHandle, uint32_t disposition) override {
         return plain(enter("MCardDisconnect", {cardHandle, disposition}));
     }
-    code MCardWaitForCardState(int32_t mcardContext, uint32_t expectedState, int32_t& state,
+    Code MCardWaitForCardState(int32_t mcardContext, uint32_t expectedState, int32_t& state,
                                uint32_t timeoutMs) override {
         const auto a = enter("MCardWaitForCardState", {mcardContext, expectedState, state, timeoutMs});
         if (a && a->value) state = *a->value;
-        if (a) return a->result;
+        if (a) return a->code;
         state = cardInserted ? mc::kStatePresent : 2;
         return cardInserted ? kOk : mc::MCARD_E_UNKNOWN_CARD;
     }
-    code MCardReadMemory(int32_t cardHandle, uint8_t zone, uint32_t offset, std::string& buffer,
+    Code MCardReadMemory(int32_t cardHandle, uint8_t zone, uint32_t offset, std::string& buffer,
                          uint32_t& length) override {
         const auto a = enter("MCardReadMemory", {cardHandle, zone, offset, length});
         if (a && a->bytes) buffer = *a->bytes;
         if (a && a->length) length = *a->length;
-        if (a && (a->result != kOk || a->bytes)) return a->result;
+        if (a && (a->code != kOk || a->bytes)) return a->code;
         if (!inMemory(offset, length) || length > buffer.size()) return mc::MCARD_E_INVALID_MEMORY_RANGE;
         buffer.replace(0, length, memory, offset, length);
         return kOk;
     }
-    code MCardWriteMemory(int32_t cardHandle, uint8_t zone, uint32_t offset, const std::string& data,
+    Code MCardWriteMemory(int32_t cardHandle, uint8_t zone, uint32_t offset, const std::string& data,
                           uint32_t& length) override {
         const auto a = enter("MCardWriteMemory", {cardHandle, zone, offset, length}, data);
-        if (a && a->result != kOk) return a->result;
+        if (a && a->code != kOk) return a->code;
         if (!inMemory(offset, length) || length > data.size()) return mc::MCARD_E_INVALID_MEMORY_RANGE;
         memory.replace(offset, length, data, 0, length);
         return kOk;
@@ -122,7 +116,7 @@ private:
     // Records the call and takes its scripted answer; throws for a missing library.
     std::optional<Answer> enter(const std::string& function, std::vector<int64_t> numbers,
                                 std::string text = {});
-    static code plain(const std::optional<Answer>& a) { return a ? a->result : kOk; }
+    static Code plain(const std::optional<Answer>& a) { return a ? a->code : kOk; }
     bool inMemory(uint32_t offset, uint32_t length) const {
         return offset <= memory.size() && length <= memory.size() - offset;
     }

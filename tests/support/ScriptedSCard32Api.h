@@ -30,14 +30,9 @@ public:
     };
     struct Answer {
         int32_t code = 0;
-        std::optional<std::string> output;    // replaces the start of the buffer
-        std::optional<int32_t> outputLength;  // what the library reports back
-        std::optional<int32_t> inputLength;
-
-        static Answer returning(int32_t c) { Answer a; a.code = c; return a; }
-        Answer& withOutput(std::string o) { output = std::move(o); return *this; }
-        Answer& withOutputLength(int32_t l) { outputLength = l; return *this; }
-        Answer& withInputLength(int32_t l) { inputLength = l; return *this; }
+        std::optional<std::string> output{};    // replaces the start of the buffer
+        std::optional<int32_t> outputLength{};  // what the library reports back
+        std::optional<int32_t> inputLength{};
     };
 
     void script(const std::string& prefix, Answer answer) { scripts_.emplace_back(prefix, std::move(answer)); }
