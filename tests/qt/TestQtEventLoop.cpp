@@ -14,43 +14,35 @@ namespace {
 
 using std::chrono::milliseconds;
 
-TEST(QtEventLoopBehaviour, TimerTicksOnlyWithIntervalAndWhileEnabled) {
+class QtEventLoopBehaviour : public ::testing::Test {
+protected:
+    void waitMs(int ms) { loop.waitUntil(loop.now() + milliseconds(ms)); }
     QtEventLoop loop;
     int ticks = 0;
-    auto timer = loop.createTimer([&] { ++ticks; });
-    loop.waitUntil(loop.now() + milliseconds(30));
-    EXPECT_EQ(ticks, 0);
-    timer->setInterval(5);
-    timer->setEnabled(true);
-    while (ticks < 3) loop.waitUntil(loop.now() + milliseconds(5));
-    timer->setEnabled(false);
-    const int stopped = ticks;
-    loop.waitUntil(loop.now() + milliseconds(30));
-    EXPECT_EQ(ticks, stopped);
-}
+};
 
-TEST(QtEventLoopBehaviour, IntervalZeroMeansNoTicks) {
-    QtEventLoop loop;
-    int ticks = 0;
+TEST_F(QtEventLoopBehaviour, TimerTicksOnlyWithIntervalAndWhileEnabled) {
     auto timer = loop.createTimer([&] { ++ticks; });
     timer->setEnabled(true);
     timer->setInterval(0);
-    loop.waitUntil(loop.now() + milliseconds(30));
+    waitMs(30);
     EXPECT_EQ(ticks, 0);
+    timer->setInterval(5);
+    while (ticks < 3) waitMs(5);
+    timer->setEnabled(false);
+    const int stopped = ticks;
+    waitMs(30);
+    EXPECT_EQ(ticks, stopped);
 }
 
-TEST(QtEventLoopBehaviour, WaitRunsQueuedEventsAndNeverEndsEarly) {
-    QtEventLoop loop;
+TEST_F(QtEventLoopBehaviour, WaitRunsQueuedEventsAndNestedWaitsReturnInnerFirstEachAfterItsOwnTime) {
     bool clicked = false;
     QTimer::singleShot(0, [&] { clicked = true; });
     const LoopTime due = loop.now() + milliseconds(20);
     loop.waitUntil(due);
     EXPECT_TRUE(clicked);
     EXPECT_GE(loop.now(), due);
-}
 
-TEST(QtEventLoopBehaviour, NestedWaitsReturnInnerFirstAndEachAfterItsOwnTime) {
-    QtEventLoop loop;
     std::vector<int> order;
     LoopTime innerDue{};
     QTimer::singleShot(5, [&] {
@@ -58,43 +50,37 @@ TEST(QtEventLoopBehaviour, NestedWaitsReturnInnerFirstAndEachAfterItsOwnTime) {
         loop.waitUntil(innerDue);
         order.push_back(1);
     });
-    const LoopTime outerDue = loop.now() + milliseconds(10);
-    loop.waitUntil(outerDue);
+    waitMs(10);
     order.push_back(2);
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
     EXPECT_GE(loop.now(), innerDue);
 }
 
-TEST(QtEventLoopBehaviour, TickIsNotReenteredWhileItsHandlerWaits) {
-    QtEventLoop loop;
+TEST_F(QtEventLoopBehaviour, TickIsNotReenteredWhileItsHandlerWaits) {
     int depth = 0;
     int deepest = 0;
-    int ticks = 0;
     auto timer = loop.createTimer([&] {
         ++ticks;
         deepest = std::max(deepest, ++depth);
-        loop.waitUntil(loop.now() + milliseconds(20));
+        waitMs(20);
         --depth;
     });
     timer->setInterval(2);
     timer->setEnabled(true);
-    while (ticks < 3) loop.waitUntil(loop.now() + milliseconds(5));
+    while (ticks < 3) waitMs(5);
     timer.reset();
     EXPECT_EQ(deepest, 1);
 }
 
-TEST(QtEventLoopBehaviour, TimerDestroyedInItsOwnTick) {
-    QtEventLoop loop;
-    int ticks = 0;
-    std::unique_ptr<LoopTimer> timer;
-    timer = loop.createTimer([&] {
+TEST_F(QtEventLoopBehaviour, TimerDestroyedInItsOwnTick) {
+    std::unique_ptr<LoopTimer> timer = loop.createTimer([&] {
         ++ticks;
         timer.reset();
     });
     timer->setInterval(2);
     timer->setEnabled(true);
-    while (timer) loop.waitUntil(loop.now() + milliseconds(5));
-    loop.waitUntil(loop.now() + milliseconds(20));
+    while (timer) waitMs(5);
+    waitMs(20);
     EXPECT_EQ(ticks, 1);
 }
 

@@ -1,14 +1,14 @@
 #pragma once
 // Shared set-up of the reader tests: the virtual loop, a fixed log time, the
-// scripted platform fakes stamped with the loop's clock, the log file emptied
-// before each test, and a recorder of the driver's events.
+// scripted fakes, an empty log and default intervals before each test, and a
+// recorder of the driver's events.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "support/TestEnvironment.h"
 #include "foundation/Clock.h"
 #include "foundation/clsLog.h"
 #include "foundation/clsRegistry.h"
@@ -17,89 +17,67 @@
 #include "readers/readerSCM.h"
 #include "support/ScriptedMCardApi.h"
 #include "support/ScriptedSCard32Api.h"
+#include "support/TestEnvironment.h"
 
 namespace orvex::test {
 
 using std::chrono::milliseconds;
-using MAnswer = ScriptedMCardApi::Answer;
-using SAnswer = ScriptedSCard32Api::Answer;
-
-inline readerEvents::Handlers onMaxChange(std::function<void()> f) {
-    readerEvents::Handlers h;
-    h.progressMaxChange = std::move(f);
-    return h;
-}
-inline readerEvents::Handlers onStateChange(std::function<void()> f) {
-    readerEvents::Handlers h;
-    h.stateChange = std::move(f);
-    return h;
-}
-
-// Records the events of one driver as "state:<word>", "max:<n>", "progress:<n>".
-class EventRecorder {
-public:
-    void attach(reader& r) {
-        r.EventSource().subscribe({[this, &r] { events.push_back("progress:" + std::to_string(r.progress())); },
-                                   [this, &r] { events.push_back("max:" + std::to_string(r.progressMax())); },
-                                   [this, &r] { events.push_back("state:" + r.cardState()); }});
-    }
-    std::vector<std::string> events;
-};
+using Lines = std::vector<std::string>;
 
 class ReaderTestBase : public ::testing::Test {
 protected:
     void SetUp() override {
         installClock(&clock_);
-        {
-            clsLog probe;
-            logPath_ = probe.path();
-        }
+        logPath_ = clsLog().path();
         writeFileBytes(logPath_, "");
-        clsRegistry().DeleteValue(HKEY_LOCAL_MACHINE, kProductKey, "omsc.idleTimerInterval");
-        clsRegistry().DeleteValue(HKEY_LOCAL_MACHINE, kProductKey, "omsc.onlineTimerInterval");
-        mcard->setClock([this] { return loop.now(); });
-        scard->setClock([this] { return loop.now(); });
+        for (const char* name : {"omsc.idleTimerInterval", "omsc.onlineTimerInterval"})
+            clsRegistry().DeleteValue(HKEY_LOCAL_MACHINE, kProductKey, name);
+        scard->now = [this] { return loop.now(); };
     }
     void TearDown() override { installClock(nullptr); }
 
     std::unique_ptr<readerSCM> makeSCM() { return std::make_unique<readerSCM>(mcard, loop); }
-    std::unique_ptr<readerChipdrive> makeChipdrive() {
-        return std::make_unique<readerChipdrive>(scard, loop);
+    std::unique_ptr<readerChipdrive> makeChipdrive() { return std::make_unique<readerChipdrive>(scard, loop); }
+    // A started driver whose events the recorder takes, with the calls so far forgotten.
+    template <typename Driver>
+    std::unique_ptr<Driver> started(std::unique_ptr<Driver> driver, const std::string& name = "") {
+        record(*driver);
+        EXPECT_TRUE(driver->Start(name));
+        mcard->calls.clear();
+        scard->calls.clear();
+        return driver;
     }
+    // Records the driver's events as "state:<word>", "max:<n>", "progress:<n>".
+    void record(reader& r) {
+        r.EventSource().subscribe({[this, &r] { events.push_back("progress:" + std::to_string(r.progress())); },
+                                   [this, &r] { events.push_back("max:" + std::to_string(r.progressMax())); },
+                                   [this, &r] { events.push_back("state:" + r.cardState()); }});
+    }
+    void tick(int n = 1) { loop.advance(milliseconds(500 * n)); }
 
+    std::string rawLog() const { return readFileBytes(logPath_); }
     // The log's lines without their time stamps.
-    std::vector<std::string> logTexts() const {
-        std::vector<std::string> out;
-        const std::string all = readFileBytes(logPath_);
-        size_t start = 0;
-        for (size_t end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    Lines logTexts() const {
+        Lines out;
+        const std::string all = rawLog();
+        for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2) {
             const std::string line = all.substr(start, end - start);
             const size_t mark = line.find(" - ");
             out.push_back(mark == std::string::npos ? line : line.substr(mark + 3));
         }
         return out;
     }
-    // The lines from the first that equals expected.front(), as many as expected.
-    std::vector<std::string> logFrom(const std::vector<std::string>& expected) const {
-        const auto lines = logTexts();
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (lines[i] == expected.front()) {
-                return {lines.begin() + static_cast<long>(i),
-                        lines.begin() + static_cast<long>(std::min(lines.size(), i + expected.size()))};
-            }
-        }
-        return {};
-    }
-    void expectLog(const std::vector<std::string>& expected) const {
-        EXPECT_EQ(logFrom(expected), expected);
+    // The log holds expected as consecutive lines.
+    void expectLog(const Lines& expected) const {
+        const Lines lines = logTexts();
+        const auto at = std::search(lines.begin(), lines.end(), expected.begin(), expected.end());
+        EXPECT_NE(at, lines.end()) << ::testing::PrintToString(expected) << " not in "
+                                   << ::testing::PrintToString(lines);
     }
     int logCount(const std::string& text) const {
-        int n = 0;
-        for (const auto& line : logTexts()) n += line == text ? 1 : 0;
-        return n;
+        const Lines lines = logTexts();
+        return static_cast<int>(std::count(lines.begin(), lines.end(), text));
     }
-    std::string rawLog() const { return readFileBytes(logPath_); }
-
     static void setInterval(const char* name, const std::string& value) {
         clsRegistry().WriteRegistry(HKEY_LOCAL_MACHINE, kProductKey, name, REG_SZ, value);
     }
@@ -107,7 +85,7 @@ protected:
     platform::VirtualEventLoop loop;
     std::shared_ptr<ScriptedMCardApi> mcard = std::make_shared<ScriptedMCardApi>();
     std::shared_ptr<ScriptedSCard32Api> scard = std::make_shared<ScriptedSCard32Api>();
-    EventRecorder recorder;
+    Lines events;
 
 private:
     FixedClock clock_{DateTime{2024, 3, 5, 14, 7, 9}};

@@ -1,24 +1,20 @@
 // xTimer, waitSeconds and the virtual loop they run on.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <limits>
-#include <memory>
-#include <vector>
 
-#include "platform/eventloop/VirtualEventLoop.h"
+#include "ReaderTestBase.h"
 #include "readers/modWait.h"
 #include "readers/xTimer.h"
 
-namespace orvex {
+namespace orvex::test {
 namespace {
 
-using platform::VirtualEventLoop;
-using std::chrono::milliseconds;
-
-TEST(xTimerTicks, NewTimerStaysSilentUntilItHasAnInterval) {
-    VirtualEventLoop loop;
+class TimersAndWaits : public ReaderTestBase {
+protected:
     int ticks = 0;
+};
+
+TEST_F(TimersAndWaits, TimerTicksOnlyWithAnIntervalAndWhileEnabled) {
     xTimer timer(loop, [&] { ++ticks; });
     EXPECT_TRUE(timer.Enabled());
     loop.advance(milliseconds(5000));
@@ -29,38 +25,28 @@ TEST(xTimerTicks, NewTimerStaysSilentUntilItHasAnInterval) {
     timer.setInterval(0);
     loop.advance(milliseconds(5000));
     EXPECT_EQ(ticks, 3);
-}
-
-TEST(xTimerTicks, DisabledTimerPassesNoTickOn) {
-    VirtualEventLoop loop;
-    int ticks = 0;
-    xTimer timer(loop, [&] { ++ticks; });
     timer.setInterval(100);
     timer.setEnabled(false);
     loop.advance(milliseconds(1000));
-    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(ticks, 3);
     timer.setEnabled(true);
     loop.advance(milliseconds(100));
-    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(ticks, 4);
 }
 
-TEST(xTimerTicks, TimersFireInTheOrderTheyFallDue) {
-    VirtualEventLoop loop;
+TEST_F(TimersAndWaits, TimersFireInTheOrderTheyFallDue) {
     std::vector<std::pair<char, long>> fired;
     xTimer slow(loop, [&] { fired.push_back({'s', static_cast<long>(loop.now().count())}); });
     xTimer fast(loop, [&] { fired.push_back({'f', static_cast<long>(loop.now().count())}); });
     slow.setInterval(300);
     fast.setInterval(200);
     loop.advance(milliseconds(600));
-    const std::vector<std::pair<char, long>> expected{{'f', 200}, {'s', 300}, {'f', 400}, {'s', 600}, {'f', 600}};
-    EXPECT_EQ(fired, expected);
+    EXPECT_EQ(fired, (std::vector<std::pair<char, long>>{{'f', 200}, {'s', 300}, {'f', 400}, {'s', 600}, {'f', 600}}));
 }
 
-TEST(xTimerTicks, TickIsNotReenteredWhileItsHandlerWaits) {
-    VirtualEventLoop loop;
+TEST_F(TimersAndWaits, TickIsNotReenteredWhileItsHandlerWaits) {
     int depth = 0;
     int deepest = 0;
-    int ticks = 0;
     xTimer timer(loop, [&] {
         ++ticks;
         deepest = std::max(deepest, ++depth);
@@ -73,9 +59,7 @@ TEST(xTimerTicks, TickIsNotReenteredWhileItsHandlerWaits) {
     EXPECT_GT(ticks, 1);
 }
 
-TEST(xTimerTicks, TimerDestroyedInItsOwnTickStopsCleanly) {
-    VirtualEventLoop loop;
-    int ticks = 0;
+TEST_F(TimersAndWaits, TimerDestroyedInItsOwnTickStopsCleanly) {
     auto timer = std::make_unique<xTimer>(loop, [] {});
     timer = std::make_unique<xTimer>(loop, [&] {
         ++ticks;
@@ -87,50 +71,36 @@ TEST(xTimerTicks, TimerDestroyedInItsOwnTickStopsCleanly) {
     EXPECT_EQ(loop.activeTimers(), 0);
 }
 
-TEST(waitSecondsBehaviour, ReturnsAtItsOwnTimeWithEventsHandledMeanwhile) {
-    VirtualEventLoop loop;
+TEST_F(TimersAndWaits, WaitReturnsAtItsOwnTimeWithEventsAndShorterInnerWaitsRunMeanwhile) {
+    for (const double seconds : {-1.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
+        waitSeconds(loop, seconds);  // no wait at all
+    }
+    EXPECT_TRUE(loop.waits().empty());
     bool clicked = false;
-    loop.post([&] { clicked = true; });
-    waitSeconds(loop, 0.5);
-    EXPECT_TRUE(clicked);
-    EXPECT_EQ(loop.now(), milliseconds(500));
-}
-
-TEST(waitSecondsBehaviour, ShorterInnerWaitDoesNotEndTheOuterEarly) {
-    VirtualEventLoop loop;
     milliseconds innerEnd{};
+    loop.post([&] { clicked = true; });
     loop.post([&] {
         waitSeconds(loop, 0.4);
         innerEnd = loop.now();
     });
     waitSeconds(loop, 0.5);
+    EXPECT_TRUE(clicked);
     EXPECT_EQ(innerEnd, milliseconds(400));
     EXPECT_EQ(loop.now(), milliseconds(500));
 }
 
-TEST(waitSecondsBehaviour, OuterWaitWhoseTimePassedEndsWithTheInner) {
-    VirtualEventLoop loop;
-    int laterTicks = 0;
+TEST_F(TimersAndWaits, OuterWaitWhoseTimePassedEndsWithTheInner) {
     xTimer trigger(loop, [&] {
         trigger.setInterval(0);
         waitSeconds(loop, 0.4);
     });
     trigger.setInterval(300);
-    xTimer other(loop, [&] { ++laterTicks; });
+    xTimer other(loop, [&] { ++ticks; });
     other.setInterval(650);
     waitSeconds(loop, 0.5);
     EXPECT_EQ(loop.now(), milliseconds(700));
-    EXPECT_EQ(laterTicks, 1);  // at 650, inside the inner wait; none after it
-}
-
-TEST(waitSecondsBehaviour, NegativeOrNonFiniteTimesDoNotWait) {
-    VirtualEventLoop loop;
-    waitSeconds(loop, -1.0);
-    waitSeconds(loop, std::nan(""));
-    waitSeconds(loop, std::numeric_limits<double>::infinity());
-    EXPECT_EQ(loop.now(), milliseconds(0));
-    EXPECT_TRUE(loop.waits().empty());
+    EXPECT_EQ(ticks, 1);  // at 650, inside the inner wait; none after it
 }
 
 }  // namespace
-}  // namespace orvex
+}  // namespace orvex::test

@@ -1,13 +1,11 @@
 #pragma once
-// A memory-card API whose answers a test scripts. Every call is recorded with
-// its arguments. Without a script a call answers from a small model: one
-// reader list, a card that is inserted or not, and 16384 bytes of card memory
-// that reads and writes go to. A scripted answer is used once, in order, per
-// function; any answer can instead throw DriverUnavailable.
-#include <chrono>
+// A memory-card API whose answers a test scripts; every call is recorded with
+// its numeric and text arguments. Unscripted calls answer from a small model:
+// a reader list, a card inserted or not, 16384 bytes of card memory. Scripted
+// answers are used once each, in order, per function.
+#include <algorithm>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,82 +15,113 @@
 
 namespace orvex::test {
 
+namespace mc = platform::mcard;
+
 class ScriptedMCardApi final : public platform::MCardApi {
 public:
+    using Code = platform::mcard_code;
+    static constexpr Code kOk = mc::MCARD_S_SUCCESS;
     struct Call {
         std::string function;
-        std::vector<int64_t> numbers;  // the numeric arguments in order, as passed in
-        std::string text;              // the text argument: name, groups or data
-        std::chrono::milliseconds at{0};
+        std::vector<int64_t> numbers;  // numeric arguments in order, as passed in
+        std::string text;              // name, groups or data
     };
-    // What one scripted call answers; unset parts keep the model's answer.
     struct Answer {
-        platform::mcard_code code = platform::mcard::MCARD_S_SUCCESS;
-        std::optional<int32_t> value;     // context, handle or card state
-        std::optional<uint32_t> version;  // MCardInitialize
-        std::optional<std::string> bytes; // buffer contents (whole buffer)
-        std::optional<uint32_t> length;   // in/out length
-        bool unavailable = false;         // throw DriverUnavailable instead
-
-        static Answer returning(platform::mcard_code c) { Answer a; a.code = c; return a; }
-        static Answer missing() { Answer a; a.unavailable = true; return a; }
-        Answer& withValue(int32_t v) { value = v; return *this; }
-        Answer& withVersion(uint32_t v) { version = v; return *this; }
-        Answer& withBytes(std::string b) { bytes = std::move(b); return *this; }
-        Answer& withLength(uint32_t l) { length = l; return *this; }
+        Code code = kOk;
+        std::optional<int32_t> value{};      // context or card state
+        std::optional<std::string> bytes{};  // MCardReadMemory buffer
+        std::optional<uint32_t> length{};    // MCardReadMemory length
+        bool unavailable = false;          // throw DriverUnavailable instead
     };
 
-    ScriptedMCardApi();
+    void script(const std::string& function, Answer answer) { scripts_[function].push_back(std::move(answer)); }
 
-    // Queues an answer for the next call of function (e.g. "MCardReadMemory").
-    void script(const std::string& function, Answer answer);
-    // Every call throws DriverUnavailable while set.
-    void setUnavailable(bool unavailable) { unavailable_ = unavailable; }
-    // Stamps calls with this clock (the virtual loop's, usually).
-    void setClock(std::function<std::chrono::milliseconds()> now) { now_ = std::move(now); }
-
-    // The model.
     std::vector<std::string> readers{"Test Reader 0"};
     bool cardInserted = true;
-    uint8_t cardType = platform::mcard::kMemoryCardType;
-    std::string memory;  // 16384 bytes, initially zero
-    uint32_t dllVersion = 3;
+    uint8_t cardType = mc::kMemoryCardType;
+    std::string memory = std::string(16384, '\0');
 
-    const std::vector<Call>& calls() const { return calls_; }
-    std::vector<Call> callsOf(const std::string& function) const;
-    int count(const std::string& function) const;
-    void clearCalls() { calls_.clear(); }
+    std::vector<Call> calls;
+    std::vector<Call> callsOf(const std::string& function) const {
+        std::vector<Call> out;
+        std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                     [&](const Call& c) { return c.function == function; });
+        return out;
+    }
+    int count(const std::string& function) const { return static_cast<int>(callsOf(function).size()); }
 
-    platform::mcard_code SCardEstablishContext(uint32_t scope, int32_t& context) override;
-    platform::mcard_code SCardListReadersA(int32_t context, const std::string& groups,
-                                           std::string& buffer, uint32_t& length) override;
-    platform::mcard_code SCardReleaseContext(int32_t context) override;
-    platform::mcard_code MCardInitialize(int32_t scardContext, const std::string& readerName,
-                                         int32_t& mcardContext, uint32_t& version) override;
-    platform::mcard_code MCardShutdown(int32_t mcardContext) override;
-    platform::mcard_code MCardConnect(int32_t mcardContext, uint32_t connectMode, uint8_t type,
-                                      int32_t& cardHandle) override;
-    platform::mcard_code MCardGetAttrib(int32_t cardHandle, uint32_t attribId, std::string& buffer,
-                                        uint32_t& length) override;
-    platform::mcard_code MCardDisconnect(int32_t cardHandle, uint32_t disposition) override;
-    platform::mcard_code MCardWaitForCardState(int32_t mcardContext, uint32_t expectedState,
-                                               int32_t& state, uint32_t timeoutMs) override;
-    platform::mcard_code MCardReadMemory(int32_t cardHandle, uint8_t zone, uint32_t offset,
-                                         std::string& buffer, uint32_t& length) override;
-    platform::mcard_code MCardWriteMemory(int32_t cardHandle, uint8_t zone, uint32_t offset,
-                                          const std::string& data, uint32_t& length) override;
+    Code SCardEstablishContext(uint32_t scope, int32_t& context) override {
+        const auto a = enter("SCardEstablishContext", {scope, context});
+        context = a && a->value ? *a->value : 1;
+        return a ? a->code : kOk;
+    }
+    Code SCardListReadersA(int32_t context, const std::string& groups, std::string& buffer,
+                           uint32_t& length) override;
+    Code SCardReleaseContext(int32_t context) override {
+        return plain(enter("SCardReleaseContext", {context}));
+    }
+    Code MCardInitialize(int32_t scardContext, const std::string& readerName, int32_t& mcardContext,
+                         uint32_t& version) override {
+        const auto a = enter("MCardInitialize", {scardContext, mcardContext, version}, readerName);
+        if (a && a->code != kOk) return a->code;
+        mcardContext = 7;
+        version = 3;
+        return kOk;
+    }
+    Code MCardShutdown(int32_t mcardContext) override { return plain(enter("MCardShutdown", {mcardContext})); }
+    Code MCardConnect(int32_t mcardContext, uint32_t connectMode, uint8_t type, int32_t& cardHandle) override {
+        const auto a = enter("MCardConnect", {mcardContext, connectMode, type, cardHandle});
+        if (a && a->code != kOk) return a->code;
+        if (!cardInserted) return mc::MCARD_E_UNKNOWN_CARD;
+        cardHandle = 9;
+        return kOk;
+    }
+    Code MCardGetAttrib(int32_t cardHandle, uint32_t attribId, std::string& buffer, uint32_t& length) override {
+        const auto a = enter("MCardGetAttrib", {cardHandle, attribId, length}, buffer);
+        if (a && a->code != kOk) return a->code;
+        if (!buffer.empty()) buffer[0] = static_cast<char>(cardType);
+        return kOk;
+    }
+    Code MCardDisconnect(int32_t cardHandle, uint32_t disposition) override {
+        return plain(enter("MCardDisconnect", {cardHandle, disposition}));
+    }
+    Code MCardWaitForCardState(int32_t mcardContext, uint32_t expectedState, int32_t& state,
+                               uint32_t timeoutMs) override {
+        const auto a = enter("MCardWaitForCardState", {mcardContext, expectedState, state, timeoutMs});
+        if (a && a->value) state = *a->value;
+        if (a) return a->code;
+        state = cardInserted ? mc::kStatePresent : 2;
+        return cardInserted ? kOk : mc::MCARD_E_UNKNOWN_CARD;
+    }
+    Code MCardReadMemory(int32_t cardHandle, uint8_t zone, uint32_t offset, std::string& buffer,
+                         uint32_t& length) override {
+        const auto a = enter("MCardReadMemory", {cardHandle, zone, offset, length});
+        if (a && a->bytes) buffer = *a->bytes;
+        if (a && a->length) length = *a->length;
+        if (a && (a->code != kOk || a->bytes)) return a->code;
+        if (!inMemory(offset, length) || length > buffer.size()) return mc::MCARD_E_INVALID_MEMORY_RANGE;
+        buffer.replace(0, length, memory, offset, length);
+        return kOk;
+    }
+    Code MCardWriteMemory(int32_t cardHandle, uint8_t zone, uint32_t offset, const std::string& data,
+                          uint32_t& length) override {
+        const auto a = enter("MCardWriteMemory", {cardHandle, zone, offset, length}, data);
+        if (a && a->code != kOk) return a->code;
+        if (!inMemory(offset, length) || length > data.size()) return mc::MCARD_E_INVALID_MEMORY_RANGE;
+        memory.replace(offset, length, data, 0, length);
+        return kOk;
+    }
 
 private:
-    // Records the call and takes its scripted answer, if any; throws when the
-    // library is to be missing.
+    // Records the call and takes its scripted answer; throws for a missing library.
     std::optional<Answer> enter(const std::string& function, std::vector<int64_t> numbers,
                                 std::string text = {});
-    bool inMemory(uint32_t offset, uint32_t length) const;
+    static Code plain(const std::optional<Answer>& a) { return a ? a->code : kOk; }
+    bool inMemory(uint32_t offset, uint32_t length) const {
+        return offset <= memory.size() && length <= memory.size() - offset;
+    }
 
     std::map<std::string, std::deque<Answer>> scripts_;
-    std::vector<Call> calls_;
-    std::function<std::chrono::milliseconds()> now_;
-    bool unavailable_ = false;
 };
 
 }  // namespace orvex::test
