@@ -368,8 +368,11 @@ int runCardCommand(const CliOptions& o, platform::EventLoop& loop) {
         return reportProblem(p, settings, session);
     if (o.command == "status") return cmdStatus(session);
     if (o.command == "write" && o.flag("batch")) return cmdWriteBatch(session, o, in.sample);
-    if (const SessionProblem p = session.waitForCard(); p != SessionProblem::None)
-        return reportProblem(p, settings, session);
+    // Ctrl+C while waiting for a card ends the wait; once a card operation
+    // runs, it is finished first.
+    if (const SessionProblem p = session.waitForCard(settings.waitSeconds, &interruptRequested);
+        p != SessionProblem::None)
+        return interruptRequested ? kExitInterrupted : reportProblem(p, settings, session);
     const int rc = runOnCard(session, o, in);
     if (o.flag("timings")) {
         std::fprintf(stderr, "timings: active_ms=%lld operation_ms=%lld reader_pieces=%d\n",

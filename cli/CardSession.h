@@ -44,7 +44,6 @@ public:
     // Waits until the card is "active" (at most waitSeconds; forever when
     // waitSeconds is negative), then assigns and verifies it.
     SessionProblem waitForCard(double waitSeconds, const std::atomic<bool>* stop = nullptr);
-    SessionProblem waitForCard() { return waitForCard(settings_.waitSeconds); }
     // Waits until the reader no longer reports a card (batch mode).
     void waitForRemoval(const std::atomic<bool>& stop);
     // Reconnects the card after a card operation, waits for it and verifies

@@ -9,6 +9,7 @@ enum ExitCode : int {
     kExitUsage = 2,       // usage error or a bad input file
     kExitNoReader = 3,    // no reader or no driver
     kExitNoCard = 4,      // no usable card within the wait
+    kExitInterrupted = 130,  // Ctrl+C before a card operation began (128 + SIGINT)
 };
 
 }  // namespace orvex::cli
