@@ -172,7 +172,7 @@ std::string usageText() {
            "--timings prints on standard error how long the card took to become active, how\n"
            "long the card operation took and how many memory pieces the reader moved.\n"
            "exit codes: 0 done, 1 card operation failed or card not verified, 2 usage error or\n"
-           "bad input file, 3 no reader or driver, 4 no card within the wait\n";
+           "bad input file, 3 no reader or driver, 4 no card within the wait, 130 interrupted\n";
 }
 
 }  // namespace orvex::cli
