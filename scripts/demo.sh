@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the programs and runs orvexcard on the simulated
 # reader: a blank card is inserted, formatted as a drink card, loaded with a
-# generated sample and inspected. Settings and the log go to build/demo/.
+# generated sample and inspected. Settings and the trace log go to build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -13,6 +13,10 @@ rm -rf "$demo"
 mkdir -p "$demo"
 export ORVEXCARD_SIM="$demo/sim"
 export ORVEXCARD_REGISTRY_DIR="$demo/registry"
+# The demo's own settings: its trace goes beside them.
+mkdir -p "$ORVEXCARD_REGISTRY_DIR"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"ocardlog"="%s"\r\n' \
+  "$demo/trace.log" > "$ORVEXCARD_REGISTRY_DIR/HKCU.reg"
 orvexcard() {
   echo "\$ orvexcard $*"
   build/cli/orvexcard --lang en "$@"
