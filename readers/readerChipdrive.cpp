@@ -140,7 +140,10 @@ bool readerChipdrive::readPiece(int32_t offset, int32_t& pieceLength, std::strin
     const int32_t asked = pieceLength;
     const auto lengthUsable = [&] { return pieceLength > 0 && pieceLength <= asked; };
     int32_t code = memRead(offset, pieceLength, buffer);
-    while (code != 0 && lengthUsable()) {
+    while (code != 0) {
+        // A library that reports no bytes for a failed read must not turn the
+        // repetition into a read of nothing: it asks for the piece again.
+        if (!lengthUsable()) pieceLength = asked;
         code = memRead(offset, pieceLength, buffer);
         if (code != 0 && code < kNoPauseCode && !pause(kRepeatPauseSeconds)) return false;
         if (++readCall.repetitions >= kReadRepetitions) break;

@@ -218,6 +218,14 @@ TEST_F(ReaderMemory, ChipdriveReadPiecesOfOneCallShareTheBudgetAndTheNextCallHas
     failReads(3, 5);
     EXPECT_EQ(cd->readOffset(0, 8, false), std::string("data") + std::string(4, '\0'));
     EXPECT_EQ(readTimes().size(), 7u);
+
+    // Our own library reports 0 bytes for a failed read; the repetition still
+    // asks for the whole piece and delivers it.
+    scard->calls.clear();
+    scard->script("Card,MemRead", {.code = 5, .outputLength = 0});
+    EXPECT_EQ(cd->readOffset(0, 4, false), "data");
+    EXPECT_EQ(scard->commands("Card,MemRead"),
+              (std::vector<std::string>{"Card,MemRead,0,4", "Card,MemRead,0,4"}));
 }
 
 }  // namespace
