@@ -2,12 +2,12 @@
 
 #include <cctype>
 #include <charconv>
-#include <cmath>
 #include <random>
 
 #include "cards/orvexcard.h"
 #include "foundation/clsRegistry.h"
 #include "samplefile/file7kx.h"
+#include "samplefile/modDecimal.h"
 
 namespace orvex::tasks {
 namespace {
@@ -17,14 +17,10 @@ constexpr const char* kSerialValue = "installSerial";
 }  // namespace
 
 std::optional<double> durationEntry(const std::string& text) {
+    // What the window's duration box lets through: digits and points.
     if (text.empty() || text.size() > 32) return std::nullopt;
     if (text.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
-    double value = 0;
-    const auto [end, ec] =
-        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return decimalValue(text);
 }
 
 int32_t taskKind(std::optional<int32_t> chosen, int32_t cardDefinedType) {
@@ -38,8 +34,7 @@ std::string durationForCard(int32_t kind, const std::string& entered) {
     const auto value = durationEntry(entered);
     if (!value || *value <= 0) return "0";
     if (kind != cardTypeStation) return entered;
-    // Minutes to seconds; nearbyint rounds a half to the even neighbour.
-    const double minutes = std::nearbyint(*value);
+    const double minutes = roundHalfEven(*value);  // minutes to seconds
     if (minutes > 1e6) return entered;  // far out of range: the card refuses it
     return std::to_string(static_cast<long long>(minutes) * 60);
 }

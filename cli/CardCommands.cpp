@@ -19,6 +19,7 @@
 #include "foundation/modCommon.h"
 #include "foundation/modRes.h"
 #include "samplefile/file7kx.h"
+#include "samplefile/modDecimal.h"
 
 namespace orvex::cli {
 
@@ -219,15 +220,11 @@ int cmdFormat(CardSession& session, const CliOptions& o) {
     return kExitDone;
 }
 
-// The stored duration text for the kind, or nothing when the entry cannot be
-// stored (not a number, or beyond what the two card bytes hold).
+// The stored duration text for the kind, or nothing when the card would
+// refuse it (the card takes a number within 0..65535, rounded half to even).
 std::optional<std::string> storedDuration(const CliOptions& o, int32_t kind) {
-    const std::string entered = o.value("duration").value_or("0");
-    const std::string stored = tasks::durationForCard(kind, entered);
-    long value = 0;
-    const auto [end, ec] = std::from_chars(stored.data(), stored.data() + stored.size(), value);
-    if (ec != std::errc() || end != stored.data() + stored.size() || value < 0 || value > 65535)
-        return std::nullopt;
+    const std::string stored = tasks::durationForCard(kind, o.value("duration").value_or("0"));
+    if (!roundedDecimalInRange(stored, 0, 65535)) return std::nullopt;
     return stored;
 }
 
@@ -235,19 +232,22 @@ bool validDurationEntry(const CliOptions& o) {
     const auto entered = o.value("duration");
     if (!entered) return true;
     if (!tasks::durationEntry(*entered)) return false;
+    if (const auto kind = chosenKind(o)) return storedDuration(o, *kind).has_value();
     return storedDuration(o, cardTypeDrink) || storedDuration(o, cardTypeStation);
 }
 
 struct WriteOutcome {
     bool ok = false;
     std::string message;
+    int exitCode = kExitCardFailed;  // when not ok
 };
 
 WriteOutcome writeSample(CardSession& session, const CliOptions& o, const file7kx& file) {
     orvexcard& card = session.card();
     int32_t kind = tasks::taskKind(chosenKind(o), card.OCardDefinedType());
     const auto duration = storedDuration(o, kind);
-    if (!duration) return {false, text(msg::kBadDuration, {o.value("duration").value_or("")})};
+    if (!duration)  // only the card's own kind showed the entry cannot be stored
+        return {false, text(msg::kBadDuration, {o.value("duration").value_or("")}), kExitUsage};
     const std::string name = o.value("name").value_or(getBaseName(file.filename()));
     bool written = false;
     {
@@ -264,7 +264,7 @@ int cmdWrite(CardSession& session, const CliOptions& o, const file7kx& file) {
     const WriteOutcome outcome = writeSample(session, o, file);
     if (!outcome.ok) {
         fail(outcome.message);
-        return kExitCardFailed;
+        return outcome.exitCode;
     }
     say(outcome.message);
     session.restartAndVerify();  // leaves the card reconnected, as the window does

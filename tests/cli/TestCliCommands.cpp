@@ -60,6 +60,11 @@ TEST_F(CliTest, write_onto_each_kind_and_onto_the_other_kind) {
     EXPECT_EQ(field(c, 104, 6), "Gr\xfc\xdf" "e ");
     EXPECT_EQ(static_cast<unsigned char>(c[145]) * 256 + static_cast<unsigned char>(c[146]), 45);
 
+    // A drink card's seconds are taken as typed and rounded as the card does.
+    ASSERT_EQ(run({"write", path, "--duration", "2.5"}).exitCode, 0);
+    c = card();
+    EXPECT_EQ(static_cast<unsigned char>(c[145]) * 256 + static_cast<unsigned char>(c[146]), 2);
+
     // Onto the other kind: the header becomes a station card, the sample
     // stays, and the duration is minutes.
     r = run({"write", path, "--kind", "station", "--duration", "2.5", "--combine", "--placebo"});
@@ -165,8 +170,11 @@ TEST_F(CliTest, no_reader_no_card_and_bad_input_have_their_exit_codes) {
     r = run({"write", dir_ + "/missing.7kx"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_THAT(r.err, HasSubstr("(610-100)"));
-    r = run({"write", sample(), "--duration", "ten"});
-    EXPECT_EQ(r.exitCode, 2);
+    for (const char* duration : {"ten", "-3", "70000"}) {
+        r = run({"write", sample(), "--kind", "drink", "--duration", duration});
+        EXPECT_EQ(r.exitCode, 2) << duration;
+        EXPECT_THAT(r.err, HasSubstr("--duration")) << duration;
+    }
 }
 
 TEST_F(CliTest, a_refused_write_is_reported_as_a_failure) {
