@@ -3,7 +3,9 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +20,7 @@
 #include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
 #include "foundation/modRes.h"
+#include "platform/fs/FileIo.h"
 #include "samplefile/file7kx.h"
 #include "samplefile/modDecimal.h"
 
@@ -76,6 +79,7 @@ int reportProblem(SessionProblem p, const SessionSettings& s, const CardSession&
         case SessionProblem::DriverNotStarted:
             fail(text(msg::kDriverNotStarted));
             return kExitNoReader;
+        case SessionProblem::CardNotTaken:
         case SessionProblem::NoCard: {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%g", s.waitSeconds);
@@ -156,27 +160,6 @@ int readCardImage(const std::string& path, std::string& bytes) {
         return kExitUsage;
     }
     return kExitDone;
-}
-
-// The image appears whole or not at all.
-bool writeWholeFile(const std::string& path, const std::string& bytes, std::string& error) {
-    const std::string temp = path + ".tmp";
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    std::error_code ec;
-    if (!out) {
-        std::filesystem::remove(temp, ec);
-        error = "cannot write " + temp;
-        return false;
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        error = ec.message();
-        return false;
-    }
-    return true;
 }
 
 int cmdStatus(CardSession& session) {
@@ -276,8 +259,11 @@ int cmdWriteBatch(CardSession& session, const CliOptions& o, const file7kx& file
     int failed = 0;
     for (int number = 1; !interruptRequested; ++number) {
         std::fprintf(stderr, "%s\n", text(msg::kBatchWaiting).c_str());
-        if (session.waitForCard(-1, &interruptRequested) != SessionProblem::None) break;
-        const WriteOutcome outcome = writeSample(session, o, file);
+        const SessionProblem problem = session.waitForCard(-1, &interruptRequested);
+        if (interruptRequested) break;
+        const WriteOutcome outcome = problem == SessionProblem::None
+                                         ? writeSample(session, o, file)
+                                         : WriteOutcome{false, text(msg::kCardPulled)};
         if (outcome.ok) {
             ++done;
             say(text(msg::kBatchDone, {std::to_string(number)}));
@@ -302,9 +288,9 @@ int cmdDump(CardSession& session, const std::string& path) {
         fail(failureReason(session, text(msg::kReadFailed)));
         return kExitCardFailed;
     }
-    std::string error;
-    if (!writeWholeFile(path, bytes, error)) {
-        fail(text(msg::kCannotWrite, {path, error}));
+    // The image appears whole or not at all; an earlier dump survives a crash.
+    if (!platform::replaceFile(path, bytes)) {
+        fail(text(msg::kCannotWrite, {path, std::strerror(errno)}));
         return kExitUsage;
     }
     say(text(msg::kDumped, {path}));

@@ -52,9 +52,11 @@ CardReport readCardReport(orvexcard& card, bool verified) {
     r.combineSeq = card.cardCombineSeq();
     r.placebo = card.cardPlacebo();
     r.fileLength = number(fields.fileLength()).value_or(0);
-    r.fileComments = card.fileComments();
-    r.fileSerial = utf8(fields.fileSerial());
-    r.fileLastModified = utf8(fields.fileLastModified());
+    if (r.fileLength > 0) {  // the file fields mean nothing without a file
+        r.fileComments = utf8(fields.fileComments());
+        r.fileSerial = utf8(fields.fileSerial());
+        r.fileLastModified = utf8(fields.fileLastModified());
+    }
     return r;
 }
 

@@ -29,10 +29,9 @@ std::string joinNames(const std::vector<std::string>& names) {
 CardSession::CardSession(platform::EventLoop& loop, SessionSettings settings)
     : loop_(loop), settings_(std::move(settings)) {}
 
-CardSession::~CardSession() {
-    card_.reset();
-    if (reader_) reader_->Stopp();
-}
+// The card object goes before the driver (member order); the driver stops
+// itself when it is released.
+CardSession::~CardSession() = default;
 
 std::string CardSession::lastState() const { return reader_ ? reader_->cardState() : ""; }
 
@@ -102,7 +101,7 @@ SessionProblem CardSession::waitForCard(double waitSeconds, const std::atomic<bo
         card_ = std::make_unique<orvexcard>();
         if (card_->assign(*reader_) != -1) {
             card_.reset();
-            return SessionProblem::NoCard;
+            return SessionProblem::CardNotTaken;
         }
     }
     verified_ = card_->verifyCard();
@@ -118,12 +117,16 @@ void CardSession::waitForRemoval(const std::atomic<bool>& stop) {
 }
 
 SessionProblem CardSession::restartAndVerify() {
-    // After a restart the SCM driver must connect the card again before it
-    // can be read; asking the reader directly does that without waiting for
-    // the next polling tick.
+    // The polling tick reconnects the card after a restart: the SCM driver
+    // passes through "detect", a text-command reader may stay "active"
+    // throughout. Wait for that change, or for two polling intervals.
+    int changes = 0;
+    readerEvents& events = reader_->EventSource();
+    const auto id = events.subscribe({nullptr, nullptr, [&] { ++changes; }});
     reader_->restart();
-    if (!waitFor(settings_.waitSeconds, [&] { return reader_->cardConnected() == state::kActive; }))
-        return SessionProblem::NoCard;
+    const double ticks = 2.0 * reader_->pollingInterval() / 1000.0;
+    waitFor(ticks, [&] { return changes > 0 && reader_->cardState() == state::kActive; });
+    events.unsubscribe(id);
     return waitForCard(settings_.waitSeconds);
 }
 

@@ -8,7 +8,7 @@
 
 #include "cards/orvexcard.h"
 #include "platform/eventloop/EventLoop.h"
-#include "readers/reader.h"
+#include "readers/readerBase.h"
 
 namespace orvex::cli {
 
@@ -29,6 +29,7 @@ enum class SessionProblem {
     NoReaders,         // no reader attached
     NoSuchReader,      // the named reader is not attached
     NoCard,            // no card became "active" within the wait
+    CardNotTaken,      // the card left before it could be assigned
 };
 
 class CardSession {
@@ -67,7 +68,7 @@ private:
 
     platform::EventLoop& loop_;
     SessionSettings settings_;
-    std::unique_ptr<reader> reader_;
+    std::unique_ptr<readerBase> reader_;
     std::unique_ptr<orvexcard> card_;
     bool verified_ = false;
     std::string attachedReaders_;

@@ -21,7 +21,7 @@
 #include "platform/registry/FileLock.h"
 #include "platform/registry/MemoryRegistry.h"
 #include "platform/registry/RegFileDocument.h"
-#include "platform/registry/RegFileIo.h"
+#include "platform/fs/FileIo.h"
 
 namespace orvex::platform {
 

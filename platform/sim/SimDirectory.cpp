@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/fs/FileIo.h"
 #include "platform/sim/SimLayout.h"
 
 namespace orvex::platform {
@@ -19,23 +20,15 @@ using sim::validReaderName;
 
 SimResult ioError(const std::error_code& ec) { return {SimError::Io, ec.message()}; }
 
-// The card appears whole or not at all: readers polling the folder never see
-// half a file.
-SimResult writeCardFile(const fs::path& target, const std::string& bytes) {
-    const fs::path temp = target.string() + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) return {SimError::Io, "cannot write " + temp.string()};
-    }
+// Existence tests that answer false instead of throwing when a folder cannot
+// be examined.
+bool present(const fs::path& p) {
     std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return ioError(ec);
-    }
-    return {};
+    return fs::exists(p, ec);
+}
+bool isFolder(const fs::path& p) {
+    std::error_code ec;
+    return fs::is_directory(p, ec);
 }
 
 }  // namespace
@@ -60,7 +53,7 @@ SimResult SimDirectory::plug(const std::string& reader) {
 }
 
 SimResult SimDirectory::unplug(const std::string& reader) {
-    if (!validReaderName(reader) || !fs::is_directory(readerDir(reader)))
+    if (!validReaderName(reader) || !isFolder(readerDir(reader)))
         return {SimError::NoSuchReader, reader};
     std::error_code ec;
     fs::remove_all(readerDir(reader), ec);
@@ -74,7 +67,7 @@ SimResult SimDirectory::resolve(const std::string& reader, std::string& resolved
         resolved = all.front();
         return {};
     }
-    if (!validReaderName(reader) || !fs::is_directory(readerDir(reader)))
+    if (!validReaderName(reader) || !isFolder(readerDir(reader)))
         return {SimError::NoSuchReader, reader};
     resolved = reader;
     return {};
@@ -84,20 +77,24 @@ SimResult SimDirectory::insert(const std::string& reader, const std::optional<st
     std::string name;
     if (SimResult r = resolve(reader, name); !r.ok()) return r;
     const fs::path dir = readerDir(name);
-    if (fs::exists(dir / kCardFile)) return {SimError::CardPresent, name};
+    if (present(dir / kCardFile)) return {SimError::CardPresent, name};
     std::error_code ec;
-    if (!image && fs::exists(dir / kPulledCardFile)) {
+    if (!image && present(dir / kPulledCardFile)) {
         fs::rename(dir / kPulledCardFile, dir / kCardFile, ec);
         return ec ? ioError(ec) : SimResult{};
     }
-    return writeCardFile(dir / kCardFile, image ? *image : std::string(kCardSize, ' '));
+    // The card appears whole or not at all: a reader polling the folder never
+    // sees half a file.
+    if (!replaceFile((dir / kCardFile).string(), image ? *image : std::string(kCardSize, ' ')))
+        return {SimError::Io, "cannot write " + (dir / kCardFile).string()};
+    return {};
 }
 
 SimResult SimDirectory::remove(const std::string& reader) {
     std::string name;
     if (SimResult r = resolve(reader, name); !r.ok()) return r;
     const fs::path dir = readerDir(name);
-    if (!fs::exists(dir / kCardFile)) return {SimError::NoCard, name};
+    if (!present(dir / kCardFile)) return {SimError::NoCard, name};
     std::error_code ec;
     fs::rename(dir / kCardFile, dir / kPulledCardFile, ec);  // kept, so it can be inserted again
     return ec ? ioError(ec) : SimResult{};
@@ -117,7 +114,7 @@ std::vector<SimReaderStatus> SimDirectory::status() const {
     std::vector<SimReaderStatus> result;
     for (const auto& name : readers()) {
         const fs::path dir = readerDir(name);
-        SimReaderStatus s{name, fs::exists(dir / kCardFile), fs::exists(dir / kPulledCardFile), {}};
+        SimReaderStatus s{name, present(dir / kCardFile), present(dir / kPulledCardFile), {}};
         std::ifstream faults(dir / kFaultsFile);
         for (std::string line; std::getline(faults, line) && s.faults.size() < 32;) {
             if (!line.empty()) s.faults.push_back(line.substr(0, 200));

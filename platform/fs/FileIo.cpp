@@ -1,4 +1,4 @@
-#include "platform/registry/RegFileIo.h"
+#include "platform/fs/FileIo.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

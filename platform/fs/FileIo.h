@@ -1,6 +1,7 @@
 #pragma once
-// The file operations of the registry store, each safe against a file that
-// is odd (a directory, a FIFO, too large) and against a crash half way.
+// File operations for the files the program keeps (settings, card images),
+// each safe against a file that is odd (a directory, a FIFO, too large) and
+// against a crash half way.
 #include <sys/types.h>
 
 #include <cstddef>
