@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FuzzSetup.h"
 #include "cards/orvexcard.h"
 #include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
@@ -55,12 +56,7 @@ void matchCardId(MemoryCardReader& rd) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string dir = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
-    if (!mkdtemp(dir.data())) abort();
-    setenv("ORVEXCARD_REGISTRY_DIR", dir.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    setenv("XDG_STATE_HOME", dir.c_str(), 1);
-    clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, "/dev/null");
+    fuzz::isolateSettings();
     card = new Card;
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "FuzzSetup.h"
 #include "foundation/clsRegistry.h"
 #include "samplefile/file7kx.h"
 #include "samplefile/modDecimal.h"
@@ -30,12 +31,7 @@ void consume(const file7kx& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string dir = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
-    if (!mkdtemp(dir.data())) abort();
-    setenv("ORVEXCARD_REGISTRY_DIR", dir.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    setenv("XDG_STATE_HOME", dir.c_str(), 1);
-    clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, "/dev/null");
+    const std::string dir = fuzz::isolateSettings();
     samplePath = dir + "/input.7kx";
     return 0;
 }

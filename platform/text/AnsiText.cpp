@@ -45,18 +45,25 @@ size_t utf8Sequence(std::string_view bytes, size_t i, char32_t& c) {
     return len;
 }
 
-}  // namespace
-
-std::string utf8ToAnsi(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();) {
+// Decodes UTF-8; each byte that does not start a valid sequence becomes
+// what onInvalid makes of it.
+template <typename OnInvalid>
+std::u32string decodeUtf8(std::string_view bytes, OnInvalid onInvalid) {
+    std::u32string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
         char32_t c = 0;
-        const size_t len = utf8Sequence(utf8, i, c);
-        out += len == 0 ? '?' : codePointToAnsi(c);
+        const size_t len = utf8Sequence(bytes, i, c);
+        out += len == 0 ? onInvalid(static_cast<unsigned char>(bytes[i])) : c;
         i += len == 0 ? 1 : len;
     }
     return out;
+}
+
+}  // namespace
+
+std::string utf8ToAnsi(std::string_view utf8) {
+    return codePointsToAnsi(decodeUtf8(utf8, [](unsigned char) { return U'?'; }));
 }
 
 char32_t ansiToCodePoint(unsigned char byte) {
@@ -124,20 +131,7 @@ bool codePointsToAnsiExact(std::u32string_view text, std::string& out) {
 }
 
 std::u32string decodeUtf8Lenient(std::string_view bytes) {
-    std::u32string out;
-    out.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size();) {
-        char32_t c = 0;
-        const size_t len = utf8Sequence(bytes, i, c);
-        if (len == 0) {
-            out += ansiToCodePoint(static_cast<unsigned char>(bytes[i]));
-            ++i;
-        } else {
-            out += c;
-            i += len;
-        }
-    }
-    return out;
+    return decodeUtf8(bytes, ansiToCodePoint);
 }
 
 std::u32string decodeAnsi(std::string_view ansi) {

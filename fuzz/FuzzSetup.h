@@ -1,0 +1,26 @@
+#pragma once
+// Every fuzz target runs with its own settings in a scratch directory and its
+// trace going nowhere, so a run neither touches the operator's settings nor
+// spends its time writing log lines.
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "foundation/clsRegistry.h"
+
+namespace orvex::fuzz {
+
+// Answers the scratch directory.
+inline std::string isolateSettings() {
+    std::string dir = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
+    if (!mkdtemp(dir.data())) std::abort();
+    setenv("ORVEXCARD_REGISTRY_DIR", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, "/dev/null");
+    return dir;
+}
+
+}  // namespace orvex::fuzz
