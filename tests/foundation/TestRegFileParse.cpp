@@ -138,14 +138,18 @@ TEST(RegFileParser, unreadable_lines_are_kept_in_place) {
         "\"open\"=\"no end\n"
         "\"dw\"=dword:123456789\n"
         "\"polish\"=\"\xC5\x81\xC3\xB3\xC5\xBA\"\n"
+        "\"cut\"=hex:01,\\\n"  // a blank line ends the list, not the next value
+        "\n"
+        "\"after\"=\"2\"\n"
         "[HKEY_CLASSES_ROOT\\.7kx]\n"
         "@=\"sample\"\n"
         "[HKEY_CURRENT_USER\\K\n";
     const platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
     EXPECT_EQ(data(doc.tree, "K", "good"), sz("1"));
-    for (const char* name : {"badhex", "open", "dw", "polish"})
+    EXPECT_EQ(data(doc.tree, "K", "after"), sz("2"));
+    for (const char* name : {"badhex", "open", "dw", "polish", "cut"})
         EXPECT_EQ(data(doc.tree, "K", name), "<missing>") << name;
-    EXPECT_EQ(doc.unreadableLines, 8u);
+    EXPECT_EQ(doc.unreadableLines, 9u);
     const std::string written = rewrite(doc);
     for (const char* line :
          {"; written by hand\n", "stray text\n", "\"badhex\"=hex:0g,11\n", "\"open\"=\"no end\n",

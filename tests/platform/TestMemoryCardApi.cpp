@@ -78,8 +78,10 @@ TEST_F(MemoryCardApiTest, InitializeTakesTheReaderTheNameFits) {
     EXPECT_GT(context, 0);
     EXPECT_EQ(version, kLibraryVersion);
     // Part of a name, or none, takes the first reader it fits, as the driver
-    // does when it looks for its reader in the list.
-    const std::pair<const char*, const char*> fits[] = {{"Reader B", "Reader B"}, {"Reader", "Reader A"}, {"", "Reader A"}};
+    // does when it looks for its reader in the list; a whole name wins.
+    state.readers = {"ACME Reader", "Reader", "Reader B"};
+    const std::pair<const char*, const char*> fits[] = {
+        {"Reader B", "Reader B"}, {"Reader", "Reader"}, {"Read", "ACME Reader"}, {"", "ACME Reader"}};
     for (const auto& [name, used] : fits) {
         wait(initialize(name));
         EXPECT_EQ(state.readersUsed.back(), used) << name;
