@@ -61,8 +61,6 @@ TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor) {
         u"@=\"Gr\u00fc\u00dfe \u20ac\"\n"
         u"\"bin\"=hex:00,10,a0\n"
         u"\"exp\"=hex(2):25,00,41,00,25,00,00,00\n"
-        u"\"multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
-        u"\"qword\"=hex(b):01,00,00,00,00,00,00,00\n"
         u"\"long\"=hex:" + longList + u"\n"
         u"\n"
         u"[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\General]\n"
@@ -78,8 +76,6 @@ TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor) {
         {"", REG_SZ, std::string("Gr\xFC\xDF" "e \x80\0", 8)},
         {"bin", REG_BINARY, std::string("\x00\x10\xA0", 3)},
         {"exp", 2, std::string("%A%\0", 4)},
-        {"multi", 7, std::string("a\0b\0\0", 5)},
-        {"qword", 11, std::string("\x01\0\0\0\0\0\0\0", 8)},
         {"long", REG_BINARY, forty}};
     for (const auto& row : rows)
         EXPECT_EQ(value(doc.tree, kProductKey, row.name), std::make_pair(row.type, row.data))

@@ -11,16 +11,12 @@ namespace {
 
 using namespace platform;
 
-struct Answer {
-    int32_t code;
-    std::string text;
-};
-
-Answer command(SCard32Api& api, const std::string& command) {
+// The text of a text command's answer.
+std::string command(SCard32Api& api, const std::string& command) {
     int32_t handle = 0, commandLength = 0, inputLength = 0, outputLength = 200;
     std::string output(200, ' ');
-    const int32_t code = api.SCardComand(handle, command, commandLength, {}, inputLength, output, outputLength);
-    return {code, output.substr(0, output.find_last_not_of(' ') + 1)};
+    api.SCardComand(handle, command, commandLength, {}, inputLength, output, outputLength);
+    return output.substr(0, output.find_last_not_of(' ') + 1);
 }
 
 // Both APIs on the test reader, with a memory-card context. What the drivers do
@@ -47,10 +43,7 @@ TEST_F(PcscdApiTest, ReaderIsListedAndNamed) {
     int32_t other = 0;
     uint32_t version = 0;
     EXPECT_NE(mcard->MCardInitialize(scard, readerName() + "X", other, version), 0u);
-    EXPECT_EQ(command(*text, "Device,Info,Type").text, readerName());
-    const Answer status = command(*text, "Device,Info,Status");
-    EXPECT_EQ(status.code, 0);
-    EXPECT_NE(status.text.rfind("error", 0), 0u);
+    EXPECT_EQ(command(*text, "Device,Info,Type"), readerName());
 }
 
 }  // namespace
