@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 
 #include "foundation/clsRegistry.h"
 #include "platform/registry/MemoryRegistry.h"
@@ -83,26 +82,6 @@ TEST_F(clsRegistryTest, writes_text_with_its_nul_and_numbers_as_dword) {
     r.WriteRegistry(HKEY_CURRENT_USER, kKey, "big", REG_DWORD, std::string("4294967295"));
     EXPECT_EQ(get("bad"), kNotFound);
     EXPECT_EQ(get("big"), kNotFound);
-}
-
-TEST_F(clsRegistryTest, write_creates_the_path_enumerates_and_deletes) {
-    r.WriteRegistry(HKEY_CURRENT_USER, kKey + "\\Sub\\Leaf", "x", REG_SZ, std::string("1"));
-    r.WriteRegistry(HKEY_CURRENT_USER, kKey, "lng", REG_DWORD, int64_t{2});
-    r.WriteRegistry(HKEY_CURRENT_USER, kKey, "api", REG_SZ, std::string("MCARD"));
-    const RegistryEntry second = r.ReadRegistryGetAll(HKEY_CURRENT_USER, kKey, 1);
-    EXPECT_EQ(std::make_tuple(second.type, second.name, second.data), std::make_tuple(uint32_t{REG_SZ}, std::string("api"), std::string("MCARD")));
-    EXPECT_EQ(r.ReadRegistryGetAll(HKEY_CURRENT_USER, kKey, 0).data, "002");
-    EXPECT_EQ(r.ReadRegistryGetAll(HKEY_CURRENT_USER, kKey, 2).data, kNotFound);
-    EXPECT_EQ(r.ReadRegistryGetSubkey(HKEY_CURRENT_USER, kKey + "\\Sub", 0), "Leaf");
-    EXPECT_EQ(r.ReadRegistryGetSubkey(HKEY_CURRENT_USER, kKey, 1), kNotFound);
-    // A key with subkeys stays; a leaf key goes.
-    r.DeleteSubkey(HKEY_CURRENT_USER, kKey + "\\Sub");
-    r.DeleteSubkey(HKEY_CURRENT_USER, kKey + "\\Sub\\Leaf");
-    EXPECT_EQ(r.ReadRegistryGetSubkey(HKEY_CURRENT_USER, kKey, 0), "Sub");
-    EXPECT_EQ(r.ReadRegistryGetSubkey(HKEY_CURRENT_USER, kKey + "\\Sub", 0), kNotFound);
-    r.DeleteValue(HKEY_CURRENT_USER, kKey, "API");
-    EXPECT_EQ(get("api"), kNotFound);
-    EXPECT_EQ(get("lng"), "002");
 }
 
 TEST(MemoryRegistry, names_the_store_file_cannot_hold_are_refused) {
