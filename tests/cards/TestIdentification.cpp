@@ -55,11 +55,16 @@ TEST_F(Identification, the_identification_table) {
         {"purpose wrong in its first character", cardTypeDrink, true, {patch(40, "x")}, false, true, cardTypeDrink, true},
         {"purpose wrong twice", cardTypeStation, true, {patch(40, "Xrvexthxrapy")}, false, true, cardTypeStation, true},
         {"ten x's, maker's company", cardTypeDrink, true, {patch(40, "xxxxxxxxxx     ")}, false, true, cardTypeNone, true},
-        // Without "orvex" anywhere, half the maker's name still recognises it.
+        // Without "orvex" anywhere, half the maker's name or half the
+        // station purpose (6 of 12 positions) still recognises it; 5 do not.
         {"half the maker's name", cardTypeDrink, true,
-         {patch(40, "xxxxxxxxxx     "), patch(0, padded("TESSOVAxxxxx", 40))}, false, true, cardTypeNone, true},
+         {patch(40, "xxxxxxxxxx     "), patch(0, padded("TESSOVxxxxxx", 40))}, false, true, cardTypeNone, true},
         {"less than half", cardTypeDrink, true,
-         {patch(40, "xxxxxxxxxx     "), patch(0, padded("Tessoxxxxxxx", 40))}, false, false, cardTypeNone, true}};
+         {patch(40, "xxxxxxxxxx     "), patch(0, padded("Tessoxxxxxxx", 40))}, false, false, cardTypeNone, true},
+        {"half the station purpose", cardTypeStation, true,
+         {patch(40, "orvzzthezzzz"), patch(0, padded("x", 40))}, false, true, cardTypeNone, true},
+        {"less than half the station purpose", cardTypeStation, true,
+         {patch(40, "orvzzthzzzzz"), patch(0, padded("x", 40))}, false, false, cardTypeNone, true}};
     expectState(false, false, cardTypeNone, false, "no reader");
     for (const auto& row : rows) {
         format(row.kind, row.writeable);

@@ -12,6 +12,7 @@
 #include "platform/scard32/SCard32Api.h"
 #include "readers/readerChipdrive.h"
 #include "readers/readerSCM.h"
+#include "support/TestEnvironment.h"
 
 namespace orvex::test {
 namespace {
@@ -60,6 +61,7 @@ TEST_P(DriverOnPcscdTest, WritesAndReadsBackAWholeCard) {
     const std::string pattern = cardPattern(GetParam() == Driver::SCM ? 5 : 6);
     int32_t length = static_cast<int32_t>(pattern.size());
     EXPECT_EQ(driver->writeOffset(0, length, pattern, false), length);
+    EXPECT_TRUE(readFileBytes(imagePath_) == pattern) << "the emulated card holds other bytes";
     const std::string back = driver->readOffset(0, length, false);
     EXPECT_EQ(back.size(), pattern.size());
     EXPECT_TRUE(back == pattern) << "card content differs from what was written";

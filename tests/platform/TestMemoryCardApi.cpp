@@ -49,7 +49,6 @@ TEST_F(MemoryCardApiTest, ReaderListAndItsContext) {
     uint32_t length = 1024;
     ASSERT_EQ(api.SCardListReadersA(scard, "", buffer, length), 0u);
     EXPECT_EQ(buffer.substr(0, length), std::string("Reader A\0Reader B\0\0", 19));
-    EXPECT_EQ(buffer.size(), 1024u);
     std::string small(10, ' ');
     length = 10;
     EXPECT_EQ(api.SCardListReadersA(scard, "", small, length), 0x80100008u);  // insufficient buffer
@@ -78,8 +77,10 @@ TEST_F(MemoryCardApiTest, InitializeTakesTheReaderTheNameFits) {
     EXPECT_GT(context, 0);
     EXPECT_EQ(version, kLibraryVersion);
     // Part of a name, or none, takes the first reader it fits, as the driver
-    // does when it looks for its reader in the list.
-    const std::pair<const char*, const char*> fits[] = {{"Reader B", "Reader B"}, {"Reader", "Reader A"}, {"", "Reader A"}};
+    // does when it looks for its reader in the list; a whole name wins.
+    state.readers = {"ACME Reader", "Reader", "Reader B"};
+    const std::pair<const char*, const char*> fits[] = {
+        {"Reader B", "Reader B"}, {"Reader", "Reader"}, {"Read", "ACME Reader"}, {"", "ACME Reader"}};
     for (const auto& [name, used] : fits) {
         wait(initialize(name));
         EXPECT_EQ(state.readersUsed.back(), used) << name;
@@ -134,14 +135,11 @@ TEST_F(MemoryCardApiTest, HandlesLiveFromConnectToDisconnectOrShutdown) {
 
 TEST_F(MemoryCardApiTest, TypeAttributeIsTheCardsTypeByte) {
     const int32_t handle = connect(initialize());
-    std::string buffer = " ";
+    state.type = 0x23;
+    std::string buffer = " ", empty;
     uint32_t length = 1;
     ASSERT_EQ(api.MCardGetAttrib(handle, kAttribCardType, buffer, length), 0u);
-    EXPECT_EQ(buffer[0], 15);
-    state.type = 0x23;
-    ASSERT_EQ(api.MCardGetAttrib(handle, kAttribCardType, buffer, length), 0u);
     EXPECT_EQ(buffer[0], 0x23);
-    std::string empty;
     length = 0;
     EXPECT_EQ(api.MCardGetAttrib(handle, kAttribCardType, empty, length), MCARD_E_BUFFER_TOO_SMALL);
 }

@@ -79,19 +79,6 @@ TEST_F(SimulatedBackendTest, ACardFileOfTheWrongSizeIsNoUsableCard) {
     EXPECT_EQ(readFileBytes(root + "/r/card.bin"), std::string(100, 'x'));
 }
 
-TEST_F(SimulatedBackendTest, WritesReachTheFileInPlace) {
-    std::string image(16384, '\0');
-    image[16383] = 'z';
-    addReader("r", image);
-    ASSERT_TRUE(backend.write("r", 16380, "abc").ok());
-    image.replace(16380, 3, "abc");
-    EXPECT_EQ(readFileBytes(root + "/r/card.bin"), image);
-    ASSERT_TRUE(backend.read("r", 16380, 4, bytes).ok());
-    EXPECT_EQ(bytes, "abcz");
-    EXPECT_EQ(backend.read("r", 16380, 5, bytes).fault(), BackendFault::Range);
-    EXPECT_EQ(backend.write("r", 16383, "ab").fault(), BackendFault::Range);
-}
-
 TEST_F(SimulatedBackendTest, ReadOnlyRefusesWritesAndKeepsTheCard) {
     const std::string dir = addReader("r", std::string(16384, '\0'), "read_only=1\n");
     EXPECT_EQ(backend.write("r", 0, "x").fault(), BackendFault::Protected);

@@ -54,27 +54,6 @@ protected:
     std::string bytes;
 };
 
-TEST_F(StorageCardProtocolTest, CommandsCarryTheAddressAsHighAndLowByte) {
-    ASSERT_TRUE(protocol.read(0x00FF, 1, bytes).ok());
-    ASSERT_TRUE(protocol.read(0x0100, 1, bytes).ok());
-    ASSERT_TRUE(protocol.read(0x3FFF, 1, bytes).ok());
-    ASSERT_TRUE(protocol.write(0x3FFE, "\x01\x02").ok());
-    ASSERT_TRUE(protocol.write(0x00FF, "ab").ok());  // across 00FF/0100: two updates
-    EXPECT_EQ(card.commands, (std::vector<ApduBytes>{{0xFF, 0xB0, 0x00, 0xFF, 0x01},
-                                                     {0xFF, 0xB0, 0x01, 0x00, 0x01},
-                                                     {0xFF, 0xB0, 0x3F, 0xFF, 0x01},
-                                                     {0xFF, 0xD6, 0x3F, 0xFE, 0x02, 0x01, 0x02},
-                                                     {0xFF, 0xD6, 0x00, 0xFF, 0x01, 'a'},
-                                                     {0xFF, 0xD6, 0x01, 0x00, 0x01, 'b'}}));
-}
-
-TEST_F(StorageCardProtocolTest, RangesBeyondTheLastByteAreRefusedWithoutAnExchange) {
-    EXPECT_EQ(protocol.read(16383, 2, bytes).fault(), BackendFault::Range);
-    EXPECT_EQ(protocol.read(0xFFFFFFFFu, 2, bytes).fault(), BackendFault::Range);
-    EXPECT_EQ(protocol.write(16384, "x").fault(), BackendFault::Range);
-    EXPECT_TRUE(card.commands.empty());
-}
-
 TEST_F(StorageCardProtocolTest, FewestPiecesOfAtMost255BytesAndUpdatesInsideOnePage) {
     ASSERT_TRUE(protocol.read(0, 16384, bytes).ok());
     EXPECT_EQ(bytes.size(), 16384u);

@@ -25,9 +25,6 @@ public:
     };
     struct WriteCall {
         int32_t offset;
-        int32_t length;  // after shortening
-        bool trimmed;
-        bool accepted;
     };
 
     // A running reader with an "active" card filled with fill.
@@ -53,7 +50,6 @@ public:
     // --- what happened ---------------------------------------------------
     const Counters& counters() const { return counters_; }
     const std::vector<WriteCall>& writes() const { return writes_; }
-    int32_t restarts() const { return restarts_; }
     void resetCounters();
 
     // --- reader ----------------------------------------------------------
@@ -85,7 +81,6 @@ private:
     bool failReads_ = false;
     int32_t refuseFrom_ = 0;
     int32_t refuseTo_ = 0;
-    int32_t restarts_ = 0;
     Counters counters_;
     std::vector<WriteCall> writes_;
     readerEvents events_;

@@ -44,8 +44,6 @@ const auto* const registered = ::testing::AddGlobalTestEnvironment(new ScratchEn
 
 }  // namespace
 
-const std::string& scratchDir() { return dirStore(); }
-
 std::string makeTempDir(const std::string& stem) {
     std::string pattern = dirStore() + "/" + stem + "-XXXXXX";
     if (!mkdtemp(pattern.data())) std::abort();

@@ -6,8 +6,6 @@
 
 namespace orvex::test {
 
-// The scratch directory of this test program (created before the first test).
-const std::string& scratchDir();
 // A new empty directory below the scratch directory.
 std::string makeTempDir(const std::string& stem = "t");
 // Whole file as bytes; empty when missing.
