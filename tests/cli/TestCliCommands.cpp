@@ -81,8 +81,8 @@ TEST_F(CliTest, text_output_shows_card_and_file_text_whole_and_inert) {
         setCard(c.replace(256, 8, stored));
         EXPECT_THAT(run({"inspect"}).out, HasSubstr("\nfile length: " + shown + "\n")) << stored;
     }
-    r = run({"sample-info", sample({.comment = std::string("calm\x1b[2J\0tail", 13)})});
-    EXPECT_THAT(r.out, HasSubstr("comment: calm\\x1B[2J\\x00tail\n"));
+    r = run({"sample-info", sample({.comment = std::string("calm\x1b[2J\0\x7ftail", 14)})});
+    EXPECT_THAT(r.out, HasSubstr("comment: calm\\x1B[2J\\x00\\x7Ftail\n"));
     r = run({"write", sample({.format = std::string("7kx\0\x1b[31m", 9)})});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_THAT(r.err, HasSubstr("\"7kx\\x00\\x1B[31m\", not \"7kx/1.0.0\"\n"));
