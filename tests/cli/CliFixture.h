@@ -42,12 +42,11 @@ protected:
     }
     ProgramResult run(const std::vector<std::string>& args) const { return run(args, env()); }
     static ProgramResult run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
-        return ProgramRun(args, env).finish();
+        return runProgram(args, env);
     }
     nlohmann::ordered_json inspectJson() const { return nlohmann::ordered_json::parse(run({"inspect", "--json"}).out); }
-    std::string cardPath() const { return sim_ + "/" + kReader + "/card.bin"; }
-    std::string card() const { return readFileBytes(cardPath()); }
-    void setCard(const std::string& bytes) const { writeFileBytes(cardPath(), bytes); }
+    std::string card() const { return readFileBytes(sim_ + "/" + kReader + "/card.bin"); }
+    void setCard(const std::string& bytes) const { writeFileBytes(sim_ + "/" + kReader + "/card.bin", bytes); }
     void setFaults(const std::string& lines) const { writeFileBytes(sim_ + "/" + kReader + "/faults", lines); }
     // Puts these bytes into the reader as a card, pulled or not.
     void insert(const std::string& bytes) const {

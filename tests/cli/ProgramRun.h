@@ -108,4 +108,7 @@ private:
     std::string text_[2];
 };
 
+// Runs to the end.
+ProgramResult runProgram(const std::vector<std::string>& args, const std::map<std::string, std::string>& env);
+
 }  // namespace orvex::test

@@ -23,9 +23,8 @@ TEST_F(CliTest, format_and_write_hand_their_options_to_the_card) {
     EXPECT_EQ(j["version"], "1.1.1ro");
     EXPECT_EQ(j["durationSeconds"], 2);
     // Onto the other kind: a station card takes minutes.
-    const ProgramResult r =
-        run({"write", sample(), "--kind", "station", "--duration", "2.5", "--combine", "--placebo", "--name", "Grüße"});
-    EXPECT_THAT(r.out, HasSubstr("(612-100)"));
+    EXPECT_THAT(run({"write", sample(), "--kind", "station", "--duration", "2.5", "--combine", "--placebo",
+                     "--name", "Grüße"}).out, HasSubstr("(612-100)"));
     j = inspectJson();
     EXPECT_EQ(j["kind"], 2);
     EXPECT_EQ(j["durationSeconds"], 120);
