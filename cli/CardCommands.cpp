@@ -1,6 +1,6 @@
 // The commands that need a reader and a card: status, inspect, format, write
 // (single and batch), dump, restore.
-#include <charconv>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cerrno>
@@ -17,6 +17,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitCode.h"
 #include "cli/ProgressBar.h"
+#include "foundation/appInfo.h"
 #include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
 #include "foundation/modRes.h"
@@ -31,16 +32,6 @@ std::atomic<bool> interruptRequested{false};
 namespace {
 
 constexpr int32_t kCardSize = 16384;
-
-// Texts of the window carry CR LF line breaks; a terminal wants LF.
-std::string forTerminal(std::string message) {
-    std::erase(message, '\r');
-    return message;
-}
-void fail(const std::string& message) {
-    std::fprintf(stderr, "orvexcard: %s\n", forTerminal(message).c_str());
-}
-void say(const std::string& message) { std::fprintf(stdout, "%s\n", forTerminal(message).c_str()); }
 
 // The reader choice of the settings, as the window's start-up reads it; the
 // command line overrides it.
@@ -74,7 +65,7 @@ int reportProblem(SessionProblem p, const SessionSettings& s, const CardSession&
             fail(text(msg::kNoReaderAttached));
             return kExitNoReader;
         case SessionProblem::NoSuchReader:
-            fail(text(msg::kNoSuchReader, {s.readerName, session.attachedReaders()}));
+            fail(text(msg::kNoSuchReader, {inert(s.readerName), inert(session.attachedReaders())}));
             return kExitNoReader;
         case SessionProblem::DriverNotStarted:
             fail(text(msg::kDriverNotStarted));
@@ -134,39 +125,22 @@ std::optional<int32_t> chosenKind(const CliOptions& o) {
     return *kind == "station" ? cardTypeStation : cardTypeDrink;
 }
 
+bool cardPulled(CardSession& session) { return session.rd().cardConnected() != state::kActive; }
+
 // Why a card operation failed, for the operator: the card left the reader,
 // or the given message.
 std::string failureReason(CardSession& session, const std::string& otherwise) {
-    return session.rd().cardConnected() == state::kActive ? otherwise : text(msg::kCardPulled);
+    return cardPulled(session) ? text(msg::kCardPulled) : otherwise;
 }
 
-// A card image: exactly the card's size; anything else is refused before a
-// byte of it is read.
-int readCardImage(const std::string& path, std::string& bytes) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || !std::filesystem::is_regular_file(path, ec)) {
-        fail(text(msg::kCannotRead, {path, text(9068)}));
-        return kExitUsage;
-    }
-    if (size != static_cast<std::uintmax_t>(kCardSize)) {
-        fail(text(msg::kNotAnImage, {path, std::to_string(size)}));
-        return kExitUsage;
-    }
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (bytes.size() != static_cast<size_t>(kCardSize)) {
-        fail(text(msg::kCannotRead, {path, text(9071)}));
-        return kExitUsage;
-    }
-    return kExitDone;
-}
+// Reader texts come from the device: shown inert.
+std::string readerText(const std::string& bytes) { return inert(windows1252ToUtf8(bytes)); }
 
 int cmdStatus(CardSession& session) {
     reader& rd = session.rd();
-    say(text(9060) + ": " + windows1252ToUtf8(rd.deviceType()));
-    say(text(9061) + ": " + windows1252ToUtf8(rd.driverVersion()));
-    say(text(9062) + ": " + rd.cardState());
+    say(text(9060) + ": " + readerText(rd.deviceType()));
+    say(text(9061) + ": " + readerText(rd.driverVersion()));
+    say(text(9062) + ": " + inert(rd.cardState()));
     return kExitDone;
 }
 
@@ -180,7 +154,8 @@ int cmdInspect(CardSession& session, const CliOptions& o) {
     return kExitDone;
 }
 
-int cmdFormat(CardSession& session, const CliOptions& o) {
+// Formats the card and reads it back as the window does after a format.
+bool formatAndVerify(CardSession& session, const CliOptions& o) {
     orvexcard& card = session.card();
     const int32_t kind = tasks::taskKind(chosenKind(o), card.OCardDefinedType());
     const std::string serial = o.value("serial").value_or(
@@ -190,12 +165,11 @@ int cmdFormat(CardSession& session, const CliOptions& o) {
         OperationMeter meter(session.rd());
         formatted = card.formatCard(kind, serial, 65535, !o.flag("read-only"));
     }
-    if (!formatted) {
-        fail(failureReason(session, text(msg::kFormatFailed)));
-        return kExitCardFailed;
-    }
-    // Read the card back as the window does after a format.
-    if (session.restartAndVerify() != SessionProblem::None || !session.verified()) {
+    return formatted && session.restartAndVerify() == SessionProblem::None && session.verified();
+}
+
+int cmdFormat(CardSession& session, const CliOptions& o) {
+    if (!formatAndVerify(session, o)) {
         fail(failureReason(session, text(msg::kFormatFailed)));
         return kExitCardFailed;
     }
@@ -225,7 +199,17 @@ struct WriteOutcome {
     int exitCode = kExitCardFailed;  // when not ok
 };
 
+// The window offers a sample write only for a card that verifies: any other
+// card is formatted first (--format) or refused untouched.
+std::optional<WriteOutcome> refusedCard(CardSession& session, const CliOptions& o) {
+    if (o.flag("format") && !formatAndVerify(session, o))
+        return WriteOutcome{false, failureReason(session, text(msg::kFormatFailed))};
+    if (!session.verified()) return WriteOutcome{false, text(msg::kFormatFirst)};
+    return std::nullopt;
+}
+
 WriteOutcome writeSample(CardSession& session, const CliOptions& o, const file7kx& file) {
+    if (auto refused = refusedCard(session, o)) return *refused;
     orvexcard& card = session.card();
     int32_t kind = tasks::taskKind(chosenKind(o), card.OCardDefinedType());
     const auto duration = storedDuration(o, kind);
@@ -240,7 +224,8 @@ WriteOutcome writeSample(CardSession& session, const CliOptions& o, const file7k
     const tasks::WriteReport report = tasks::writeReport(written, file, kind);
     const std::string message = resText(report.textOffset) + report.suffix;
     if (report.success) return {true, message};
-    return {false, failureReason(session, message)};
+    // The window's message first, then why, when it is known.
+    return {false, cardPulled(session) ? message + ": " + text(msg::kCardPulled) : message};
 }
 
 int cmdWrite(CardSession& session, const CliOptions& o, const file7kx& file) {
@@ -252,6 +237,13 @@ int cmdWrite(CardSession& session, const CliOptions& o, const file7kx& file) {
     say(outcome.message);
     session.restartAndVerify();  // leaves the card reconnected, as the window does
     return kExitDone;
+}
+
+// A batch reports each card on one line.
+std::string oneLine(std::string message) {
+    std::erase(message, '\r');
+    std::replace(message.begin(), message.end(), '\n', ' ');
+    return message;
 }
 
 int cmdWriteBatch(CardSession& session, const CliOptions& o, const file7kx& file) {
@@ -269,7 +261,7 @@ int cmdWriteBatch(CardSession& session, const CliOptions& o, const file7kx& file
             say(text(msg::kBatchDone, {std::to_string(number)}));
         } else {
             ++failed;
-            say(text(msg::kBatchFailed, {std::to_string(number), outcome.message}));
+            say(text(msg::kBatchFailed, {std::to_string(number), oneLine(outcome.message)}));
         }
         std::fflush(stdout);
         session.waitForRemoval(interruptRequested);
@@ -290,10 +282,10 @@ int cmdDump(CardSession& session, const std::string& path) {
     }
     // The image appears whole or not at all; an earlier dump survives a crash.
     if (!platform::replaceFile(path, bytes)) {
-        fail(text(msg::kCannotWrite, {path, std::strerror(errno)}));
+        fail(text(msg::kCannotWrite, {inert(path), std::strerror(errno)}));
         return kExitUsage;
     }
-    say(text(msg::kDumped, {path}));
+    say(text(msg::kDumped, {inert(path)}));
     return kExitDone;
 }
 
@@ -344,6 +336,35 @@ int runOnCard(CardSession& session, const CliOptions& o, Inputs& in) {
 }
 
 }  // namespace
+
+// A card image: exactly the card's size; anything else is refused before a
+// byte of it is read.
+int readCardImage(const std::string& path, std::string& bytes) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || !std::filesystem::is_regular_file(path, ec)) {
+        fail(text(msg::kCannotRead, {inert(path), text(9068)}));
+        return kExitUsage;
+    }
+    if (size != static_cast<std::uintmax_t>(kCardSize)) {
+        fail(text(msg::kNotAnImage, {inert(path), std::to_string(size)}));
+        return kExitUsage;
+    }
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (bytes.size() != static_cast<size_t>(kCardSize)) {
+        fail(text(msg::kCannotRead, {inert(path), text(9071)}));
+        return kExitUsage;
+    }
+    return kExitDone;
+}
+
+int runVersion(const CliOptions& o, platform::EventLoop& loop) {
+    say("orvexcard " + applicationVersionText());
+    CardSession session(loop, sessionSettings(o));
+    if (session.startDriver()) say(text(9061) + ": " + readerText(session.rd().driverVersion()));
+    return kExitDone;
+}
 
 int runCardCommand(const CliOptions& o, platform::EventLoop& loop) {
     Inputs in;

@@ -1,12 +1,14 @@
 #include "cli/CardReport.h"
 
 #include <charconv>
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "cards/orvexcard.h"
 #include "cli/CliText.h"
 #include "foundation/modCommon.h"
 #include "foundation/modRes.h"
+#include "samplefile/modDecimal.h"
 
 namespace orvex::cli {
 namespace {
@@ -28,8 +30,17 @@ std::string kindName(int32_t kind) {
     return text(9059);
 }
 
+// Card text is shown inert: a NUL or an escape sequence on the card neither
+// cuts the report nor reaches the terminal.
 void line(std::string& out, int label, const std::string& value) {
-    out += text(label) + ": " + value + "\n";
+    out += text(label) + ": " + inert(value) + "\n";
+}
+
+// The shortest text that reads back as the value (8820, 12.5).
+std::string numberText(double value) {
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
 }  // namespace
@@ -51,7 +62,9 @@ CardReport readCardReport(orvexcard& card, bool verified) {
     r.counter = fields.cardPlaybCounter();
     r.combineSeq = card.cardCombineSeq();
     r.placebo = card.cardPlacebo();
-    r.fileLength = number(fields.fileLength()).value_or(0);
+    // Read as the card code reads it, so inspect shows what a write or the
+    // devices see.
+    r.fileLength = decimalValue(fields.fileLength()).value_or(0);
     if (r.fileLength > 0) {  // the file fields mean nothing without a file
         r.fileComments = utf8(fields.fileComments());
         r.fileSerial = utf8(fields.fileSerial());
@@ -72,13 +85,13 @@ std::string reportText(const CardReport& r) {
     line(out, 9047, r.name);
     line(out, 9048, r.lastModified);
     std::string duration = r.durationSeconds ? std::to_string(*r.durationSeconds) + " " + text(9072)
-                                             : std::string("failed");
+                                             : text(msg::kUnreadable);
     if (r.durationMinutes) duration += " (" + std::to_string(*r.durationMinutes) + " " + text(9073) + ")";
     line(out, 9049, duration);
     line(out, 9050, std::to_string(r.counter));
     line(out, 9051, yesNo(r.combineSeq));
     line(out, 9052, yesNo(r.placebo));
-    line(out, 9053, std::to_string(r.fileLength));
+    line(out, 9053, numberText(r.fileLength));
     line(out, 9054, r.fileComments);
     line(out, 9055, r.fileSerial);
     line(out, 9056, r.fileLastModified);
@@ -101,7 +114,10 @@ std::string reportJson(const CardReport& r) {
     j["counter"] = r.counter;
     j["combineSeq"] = r.combineSeq;
     j["placebo"] = r.placebo;
-    j["fileLength"] = r.fileLength;
+    if (r.fileLength == std::floor(r.fileLength) && std::abs(r.fileLength) < 1e15)
+        j["fileLength"] = static_cast<long long>(r.fileLength);
+    else
+        j["fileLength"] = r.fileLength;
     j["fileComments"] = r.fileComments;
     j["fileSerial"] = r.fileSerial;
     j["fileLastModified"] = r.fileLastModified;

@@ -27,7 +27,7 @@ struct CardReport {
     int32_t counter = 0;
     bool combineSeq = false;
     bool placebo = false;
-    long fileLength = 0;
+    double fileLength = 0;  // as the card code reads the field
     std::string fileComments;
     std::string fileSerial;
     std::string fileLastModified;

@@ -48,14 +48,18 @@ bool CardSession::waitFor(double seconds, const std::function<bool()>& done, con
     return true;
 }
 
-SessionProblem CardSession::startReader() {
+bool CardSession::startDriver() {
     started_ = loop_.now();
     if (settings_.api == ReaderApi::SCM) {
         reader_ = std::make_unique<readerSCM>(platform::makeMCardApi(), loop_);
     } else {
         reader_ = std::make_unique<readerChipdrive>(platform::makeSCard32Api(), loop_);
     }
-    if (!reader_->Start(settings_.readerName)) {
+    return reader_->Start(settings_.readerName);
+}
+
+SessionProblem CardSession::startReader() {
+    if (!startDriver()) {
         const SessionProblem why = diagnoseReader();
         return why == SessionProblem::None ? SessionProblem::DriverNotStarted : why;
     }

@@ -42,6 +42,8 @@ public:
     // Creates and starts the driver; waits until its first tick has set a
     // state word (at most the wait).
     SessionProblem startReader();
+    // Only creates and starts the driver: true when it started.
+    bool startDriver();
     // Waits until the card is "active" (at most waitSeconds; forever when
     // waitSeconds is negative), then assigns and verifies it.
     SessionProblem waitForCard(double waitSeconds, const std::atomic<bool>* stop = nullptr);

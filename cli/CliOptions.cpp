@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "cli/CliText.h"
+
 namespace orvex::cli {
 namespace {
 
@@ -19,18 +21,20 @@ const std::map<std::string, CommandRule>& commandRules() {
         {"status", {0, 0, {}, {}}},
         {"inspect", {0, 0, {"json"}, {}}},
         {"format", {0, 0, {"read-only"}, {"kind", "serial"}}},
-        {"write", {1, 1, {"combine", "placebo", "batch"}, {"kind", "name", "duration"}}},
+        {"write", {1, 1, {"combine", "placebo", "batch", "format"}, {"kind", "name", "duration"}}},
         {"dump", {1, 1, {}, {}}},
         {"restore", {1, 1, {}, {}}},
         {"sample-info", {1, 1, {"json"}, {}}},
         {"sim", {1, 2, {"blank"}, {"image"}}},
         {"help", {0, 0, {}, {}}},
+        {"version", {0, 0, {}, {}}},
     };
     return rules;
 }
 
 const std::set<std::string> kGlobalValued = {"api", "reader", "wait", "lang"};
-const std::set<std::string> kGlobalFlags = {"help", "timings"};
+const std::set<std::string> kGlobalFlags = {"help", "version", "timings"};
+const std::set<std::string> kCommandFlags = {"json", "read-only", "combine", "placebo", "batch", "blank", "format"};
 
 // Bounded so a typo cannot make a command wait for days.
 constexpr double kMaxWaitSeconds = 3600.0;
@@ -38,12 +42,12 @@ constexpr double kMaxWaitSeconds = 3600.0;
 std::string checkGlobals(CliOptions& o, const std::map<std::string, std::string>& raw) {
     if (auto it = raw.find("api"); it != raw.end()) {
         if (it->second != "scard" && it->second != "mcard")
-            return "--api takes scard or mcard, not \"" + it->second + "\"";
+            return text(msg::kTakesOneOf, {"api", "scard", "mcard", inert(it->second)});
         o.api = it->second;
     }
     if (auto it = raw.find("lang"); it != raw.end()) {
         if (it->second != "de" && it->second != "en")
-            return "--lang takes de or en, not \"" + it->second + "\"";
+            return text(msg::kTakesOneOf, {"lang", "de", "en", inert(it->second)});
         o.lang = it->second;
     }
     if (auto it = raw.find("reader"); it != raw.end()) o.reader = it->second;
@@ -53,7 +57,7 @@ std::string checkGlobals(CliOptions& o, const std::map<std::string, std::string>
         const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), seconds);
         if (t.empty() || ec != std::errc() || end != t.data() + t.size() || !std::isfinite(seconds) ||
             seconds < 0 || seconds > kMaxWaitSeconds)
-            return "--wait takes a number of seconds from 0 to 3600, not \"" + t + "\"";
+            return text(msg::kBadWait, {inert(t)});
         o.waitSeconds = seconds;
     }
     return {};
@@ -61,22 +65,22 @@ std::string checkGlobals(CliOptions& o, const std::map<std::string, std::string>
 
 std::string checkCommand(CliOptions& o, std::map<std::string, std::string>& raw) {
     const auto rule = commandRules().find(o.command);
-    if (rule == commandRules().end()) return "unknown command \"" + o.command + "\"";
+    if (rule == commandRules().end()) return text(msg::kUnknownCommand, {inert(o.command)});
     for (const auto& f : o.flags) {
         if (!rule->second.flags.count(f) && !kGlobalFlags.count(f))
-            return "the option --" + f + " does not belong to the command " + o.command;
+            return text(msg::kForeignOption, {f, o.command});
     }
     for (auto& [name, v] : raw) {
         if (kGlobalValued.count(name)) continue;
         if (!rule->second.valued.count(name))
-            return "the option --" + name + " does not belong to the command " + o.command;
+            return text(msg::kForeignOption, {name, o.command});
         o.values[name] = v;
     }
     const size_t n = o.operands.size();
     if (n < rule->second.minOperands || n > rule->second.maxOperands)
-        return "wrong number of arguments for the command " + o.command;
+        return text(msg::kOperandCount, {o.command});
     if (auto kind = o.value("kind"); kind && *kind != "drink" && *kind != "station")
-        return "--kind takes drink or station, not \"" + *kind + "\"";
+        return text(msg::kTakesOneOf, {"kind", "drink", "station", inert(*kind)});
     return {};
 }
 
@@ -103,7 +107,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         if (onlyOperands || a.size() < 2 || a.rfind("--", 0) != 0) {
             if (!onlyOperands && a.size() > 1 && a[0] == '-') {
-                result.error = "unknown option \"" + a + "\"";
+                result.error = text(msg::kUnknownOption, {inert(a)});
                 return result;
             }
             if (o.command.empty()) {
@@ -126,28 +130,27 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         if (isValued(name)) {
             if (!inlineValue) {
                 if (i + 1 >= args.size()) {
-                    result.error = "the option --" + name + " needs a value";
+                    result.error = text(msg::kNeedsValue, {inert(name)});
                     return result;
                 }
                 inlineValue = args[++i];
             }
             if (raw.count(name)) {
-                result.error = "the option --" + name + " is given twice";
+                result.error = text(msg::kGivenTwice, {name});
                 return result;
             }
             raw[name] = *inlineValue;
-        } else if (!inlineValue && (name == "help" || name == "timings" || name == "json" || name == "read-only" ||
-                                    name == "combine" || name == "placebo" || name == "batch" ||
-                                    name == "blank")) {
+        } else if (!inlineValue && (kGlobalFlags.count(name) || kCommandFlags.count(name))) {
             o.flags.insert(name);
         } else {
-            result.error = "unknown option \"" + a + "\"";
+            result.error = text(msg::kUnknownOption, {inert(a)});
             return result;
         }
     }
     if (o.flag("help") && o.command.empty()) o.command = "help";
+    if (o.flag("version") && o.command.empty()) o.command = "version";
     if (o.command.empty()) {
-        result.error = "no command given";
+        result.error = text(msg::kNoCommand);
         return result;
     }
     result.error = checkGlobals(o, raw);
@@ -158,19 +161,24 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
 std::string usageText() {
     return "usage: orvexcard [--api scard|mcard] [--reader NAME] [--wait SECONDS] [--lang de|en]\n"
            "                 [--timings] COMMAND [ARGS]\n"
+           "       orvexcard --version | --help\n"
            "commands:\n"
            "  status                         reader type, driver version and state\n"
            "  inspect [--json]               identify and verify the card\n"
            "  format --kind drink|station [--read-only] [--serial TEXT]\n"
            "  write SAMPLE.7kx [--kind drink|station] [--name TEXT] [--duration N]\n"
-           "                 [--combine] [--placebo] [--batch]\n"
+           "                 [--combine] [--placebo] [--format] [--batch]\n"
+           "      writes onto a card that verifies; --format formats the card first\n"
            "  dump FILE                      save the 16384-byte card memory\n"
            "  restore FILE                   write a saved card image back\n"
            "  sample-info SAMPLE.7kx [--json]\n"
            "  sim init | plug NAME | unplug NAME | insert [--reader NAME] [--image FILE|--blank]\n"
            "      | remove [--reader NAME] | status      (directory in ORVEXCARD_SIM)\n"
+           "--version prints the program's version and, when the reader driver starts, its version.\n"
            "--timings prints on standard error how long the card took to become active, how\n"
            "long the card operation took and how many memory pieces the reader moved.\n"
+           "Messages follow --lang, else the \"lng\" setting, else the locale (LC_ALL, LC_MESSAGES,\n"
+           "LANG): German for de*, English otherwise. Card and file text shows control bytes as \\xNN.\n"
            "exit codes: 0 done, 1 card operation failed or card not verified, 2 usage error or\n"
            "bad input file, 3 no reader or driver, 4 no card within the wait, 130 interrupted\n";
 }

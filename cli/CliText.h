@@ -1,12 +1,33 @@
 #pragma once
 // Messages of the command-line program from the text table, in the language
-// chosen at start-up, with %1, %2, ... filled in.
+// chosen at start-up, with %1, %2, ... filled in; and the way text reaches
+// the operator's terminal.
 #include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace orvex::cli {
 
 std::string text(int offset, std::initializer_list<std::string> args = {});
+
+// Text from a card, a file, a reader or the command line made harmless for a
+// terminal: control bytes (C0, DEL, C1) and bytes that are not UTF-8 show as
+// \xNN, so nothing is cut at a NUL and nothing acts as a terminal command.
+std::string inert(std::string_view text);
+
+// One line on standard output, or "orvexcard: " and one line on standard
+// error. The whole text is written, NULs included; CRs of the text table's
+// line breaks are dropped.
+void say(const std::string& message);
+void fail(const std::string& message);
+
+// The language when neither the command line nor the settings choose one:
+// German for a locale (LC_ALL, LC_MESSAGES, LANG, the first one set) that
+// starts with "de", else English.
+int languageBaseFromLocale();
+// The --lang value of a command line, when it names de or en.
+int languageBaseFromArgs(const std::vector<std::string>& args);  // 0: none
 
 // Text offsets of the command-line program's messages.
 namespace msg {
@@ -41,6 +62,21 @@ constexpr int kSimFailed = 9028;
 constexpr int kCardPulled = 9029;
 constexpr int kSampleRefused = 9030;
 constexpr int kSimUnusable = 9031;
+constexpr int kUnknownOption = 9074;
+constexpr int kNoCommand = 9075;
+constexpr int kUnknownCommand = 9076;
+constexpr int kForeignOption = 9077;
+constexpr int kOperandCount = 9078;
+constexpr int kNeedsValue = 9079;
+constexpr int kGivenTwice = 9080;
+constexpr int kTakesOneOf = 9081;
+constexpr int kBadWait = 9082;
+constexpr int kFormatFirst = 9083;
+constexpr int kImageOrBlank = 9084;
+constexpr int kSimCard = 9085;
+constexpr int kSimNoCardIn = 9086;
+constexpr int kSimPulledWaiting = 9087;
+constexpr int kUnreadable = 9088;
 }  // namespace msg
 
 }  // namespace orvex::cli

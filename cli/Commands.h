@@ -16,6 +16,12 @@ namespace orvex::cli {
 int runCardCommand(const CliOptions& options, platform::EventLoop& loop);
 int runSampleInfo(const CliOptions& options);
 int runSimCommand(const CliOptions& options);
+// Program version, and the reader driver's version when it starts.
+int runVersion(const CliOptions& options, platform::EventLoop& loop);
+
+// Reads a card image file: exactly 16384 bytes, else a message and the exit
+// code of a bad input file.
+int readCardImage(const std::string& path, std::string& bytes);
 
 // Why a sample file was refused, in the operator's words.
 std::string sampleRefusalReason(const file7kx& file, const std::string& path);

@@ -21,7 +21,7 @@ std::string sampleRefusalReason(const file7kx& file, const std::string& path) {
             return text(9069, {std::to_string(std::filesystem::file_size(path, ec))});
         }
         case file7kx::LoadError::WrongFormat:
-            return text(9070, {windows1252ToUtf8(file.formatName())});
+            return text(9070, {inert(windows1252ToUtf8(file.formatName()))});
         default:
             return text(9071);
     }
@@ -37,8 +37,7 @@ int runSampleInfo(const CliOptions& o) {
     const std::string& path = o.operands[0];
     file7kx file;
     if (!file.loadFromFile(path)) {
-        std::fprintf(stderr, "orvexcard: %s\n",
-                     text(msg::kSampleRefused, {sampleRefusalReason(file, path)}).c_str());
+        fail(text(msg::kSampleRefused, {sampleRefusalReason(file, path)}));
         return kExitUsage;
     }
     const bool accepted = tasks::creatorVersionAllowed(file);
@@ -58,13 +57,13 @@ int runSampleInfo(const CliOptions& o) {
         std::printf("%s\n", j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
         return kExitDone;
     }
-    std::printf("%s: %s\n", text(9063).c_str(), "7kx/1.0.0");
-    std::printf("%s: %s\n", text(9048).c_str(), utf8(file.lastModified()).c_str());
-    std::printf("%s: %s\n", text(9064).c_str(), utf8(trimRight(file.comment())).c_str());
-    std::printf("%s: %s\n", text(9065).c_str(), utf8(file.creator()).c_str());
-    std::printf("%s: %s\n", text(9046).c_str(), utf8(file.serial()).c_str());
-    std::printf("%s: %zu\n", text(9066).c_str(), file.sampledata().size());
-    std::printf("%s: %s\n", text(9067).c_str(), text(accepted ? 9057 : 9058).c_str());
+    say(text(9063) + ": 7kx/1.0.0");
+    say(text(9048) + ": " + inert(utf8(file.lastModified())));
+    say(text(9064) + ": " + inert(utf8(trimRight(file.comment()))));
+    say(text(9065) + ": " + inert(utf8(file.creator())));
+    say(text(9046) + ": " + inert(utf8(file.serial())));
+    say(text(9066) + ": " + std::to_string(file.sampledata().size()));
+    say(text(9067) + ": " + text(accepted ? 9057 : 9058));
     return kExitDone;
 }
 

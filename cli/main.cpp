@@ -22,14 +22,16 @@ namespace {
 
 void onInterrupt(int) { orvex::cli::interruptRequested = true; }
 
-// Language of the settings ("lng"), unless the command line names one.
-void chooseLanguage(const orvex::cli::CliOptions& o) {
-    orvex::clsRegistry reg;
-    std::string lng = reg.ReadRegistry(orvex::HKEY_CURRENT_USER, orvex::kProductKey, "lng");
-    if (lng == orvex::clsRegistry::notFoundVal()) lng = "1";
-    orvex::setLanguageBase(orvex::languageBaseFromSetting(lng));
-    if (o.lang) orvex::setLanguageBase(*o.lang == "en" ? orvex::kLanguageEnglish
-                                                        : orvex::kLanguageGerman);
+// The language: --lang, else the "lng" setting, else the locale.
+void chooseLanguage(const std::vector<std::string>& args) {
+    int base = orvex::cli::languageBaseFromArgs(args);
+    if (base == 0) {
+        orvex::clsRegistry reg;
+        const std::string lng = reg.ReadRegistry(orvex::HKEY_CURRENT_USER, orvex::kProductKey, "lng");
+        base = lng == orvex::clsRegistry::notFoundVal() ? orvex::cli::languageBaseFromLocale()
+                                                        : orvex::languageBaseFromSetting(lng);
+    }
+    orvex::setLanguageBase(static_cast<int16_t>(base));
 }
 
 // The same title and version as the window, so both append to one log.
@@ -51,10 +53,10 @@ int main(int argc, char** argv) {
     using namespace orvex::cli;
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
+    chooseLanguage(args);
     const ParseResult parsed = parseCommandLine(args);
-    chooseLanguage(parsed.options);
     if (!parsed.ok()) {
-        std::fprintf(stderr, "orvexcard: %s\n", text(msg::kUsage, {parsed.error}).c_str());
+        fail(text(msg::kUsage, {parsed.error}));
         return kExitUsage;
     }
     const CliOptions& o = parsed.options;
@@ -68,5 +70,6 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     orvex::platform::QtEventLoop loop;
+    if (o.command == "version" || o.flag("version")) return runVersion(o, loop);
     return runCardCommand(o, loop);
 }

@@ -2,13 +2,13 @@
 // A simulated reader directory, private settings and log for each test, and
 // shortcuts to run orvexcard against them and to look at the card's bytes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <map>
-#include <string>
-#include <vector>
+#include <nlohmann/json.hpp>
 
 #include "ProgramRun.h"
-#include "support/TestEnvironment.h"
+#include "platform/sim/SimDirectory.h"
+#include "samplefile/SampleFileMaker.h"
 
 namespace orvex::test {
 
@@ -16,17 +16,55 @@ class CliTest : public ::testing::Test {
 protected:
     static constexpr const char* kReader = "OrvexCard Simulated Reader 0";
 
-    void SetUp() override;
-
-    std::map<std::string, std::string> env() const;
-    ProgramResult run(const std::vector<std::string>& args) const { return runProgram(args, env()); }
-    std::string cardPath(const std::string& reader = kReader) const;
-    std::string card() const { return readFileBytes(cardPath()); }
-    void setCard(const std::string& bytes) const { writeFileBytes(cardPath(), bytes); }
-    void setFaults(const std::string& lines, const std::string& reader = kReader) const;
-    // A sample file in the test's directory; creator as in the file header.
-    std::string sample(const std::string& creator = "OSC/3.6/10010",
-                       const std::string& comment = "Evening calm") const;
+    // English texts, a private log, and fast polling so the tests run quickly.
+    void SetUp() override {
+        dir_ = makeTempDir("cli");
+        sim_ = dir_ + "/sim";
+        registry_ = dir_ + "/registry";
+        mkdir(registry_.c_str(), 0700);
+        writeSettings("\"lng\"=dword:00000002\r\n");
+        writeFileBytes(registry_ + "/HKLM.reg",
+                       "Windows Registry Editor Version 5.00\r\n\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
+                       "\"omsc.idleTimerInterval\"=\"20\"\r\n\"omsc.onlineTimerInterval\"=\"20\"\r\n");
+        ASSERT_TRUE(platform::SimDirectory(sim_).init().ok());
+    }
+    // The user's settings: a private log, and the "lng" line when given.
+    void writeSettings(const std::string& lngLine) const {
+        writeFileBytes(registry_ + "/HKCU.reg",
+                       "Windows Registry Editor Version 5.00\r\n\r\n"
+                       "[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n" +
+                           lngLine + "\"ocardlog\"=\"" + dir_ + "/trace.log\"\r\n");
+    }
+    std::map<std::string, std::string> env() const {
+        return {{"ORVEXCARD_SIM", sim_}, {"ORVEXCARD_REGISTRY_DIR", registry_},
+                {"XDG_STATE_HOME", dir_ + "/state"}, {"XDG_CONFIG_HOME", dir_ + "/config"}};
+    }
+    ProgramResult run(const std::vector<std::string>& args) const { return run(args, env()); }
+    static ProgramResult run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+        return runProgram(args, env);
+    }
+    nlohmann::ordered_json inspectJson() const { return nlohmann::ordered_json::parse(run({"inspect", "--json"}).out); }
+    std::string card() const { return readFileBytes(sim_ + "/" + kReader + "/card.bin"); }
+    void setCard(const std::string& bytes) const { writeFileBytes(sim_ + "/" + kReader + "/card.bin", bytes); }
+    void setFaults(const std::string& lines) const { writeFileBytes(sim_ + "/" + kReader + "/faults", lines); }
+    // Puts these bytes into the reader as a card, pulled or not.
+    void insert(const std::string& bytes) const {
+        platform::SimDirectory sim(sim_);
+        sim.remove(kReader);
+        ASSERT_TRUE(sim.insert(kReader, bytes).ok());
+    }
+    // A freshly formatted card of the kind, now in the reader.
+    std::string formatted(const std::string& kind) const {
+        insert(std::string(16384, ' '));
+        EXPECT_EQ(run({"format", "--kind", kind}).exitCode, 0);
+        return card();
+    }
+    // A sample file in the test's directory.
+    std::string sample(const SampleFileParts& parts = {}) const {
+        writeFileBytes(dir_ + "/calm.7kx", sampleFileBytes(parts));
+        return dir_ + "/calm.7kx";
+    }
 
     std::string dir_;
     std::string sim_;

@@ -5,8 +5,8 @@
 using orvex::cli::parseCommandLine;
 
 TEST(CliOptions, global_options_stand_before_or_after_the_command) {
-    const auto before = parseCommandLine({"--api", "mcard", "--reader=R 1", "write", "a.7kx", "--duration", "45"});
-    const auto after = parseCommandLine({"write", "a.7kx", "--reader", "R 1", "--duration=45", "--api=mcard"});
+    const auto before = parseCommandLine({"--api", "mcard", "--reader=R 1", "--wait", "3600", "write", "a.7kx", "--duration", "45"});
+    const auto after = parseCommandLine({"write", "a.7kx", "--reader", "R 1", "--duration=45", "--api=mcard", "--wait=3600"});
     for (const auto* r : {&before, &after}) {
         ASSERT_TRUE(r->ok()) << r->error;
         EXPECT_EQ(r->options.command, "write");
@@ -14,6 +14,7 @@ TEST(CliOptions, global_options_stand_before_or_after_the_command) {
         EXPECT_EQ(r->options.api, "mcard");
         EXPECT_EQ(r->options.reader, "R 1");
         EXPECT_EQ(r->options.value("duration"), "45");
+        EXPECT_EQ(r->options.waitSeconds, 3600);  // an hour is the longest wait
     }
     // After "--" everything is an operand, even what looks like an option.
     const auto dashed = parseCommandLine({"dump", "--", "--odd-name.bin"});
@@ -26,6 +27,7 @@ TEST(CliOptions, mistakes_are_usage_errors) {
         {},                                     // no command
         {"inspect", "extra"},                   // an operand too many
         {"write"},                              // the sample is missing
+        {"write", "a.7kx", "b.7kx"},            // one sample per write
         {"inspect", "--kind", "drink"},         // an option of another command
         {"--api", "usb", "status"},             // an unknown driver
         {"--lang", "fr", "status"},             // an unknown language
