@@ -1,10 +1,8 @@
 #pragma once
-// Shared set-up of the reader tests: the virtual loop, a fixed log time, the
-// scripted fakes, an empty log and default intervals before each test, and a
-// recorder of the driver's events.
+// The reader tests' virtual loop, scripted libraries, fixed log time, empty log
+// and default intervals before each test, and a recorder of driver events.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,24 +31,19 @@ protected:
         writeFileBytes(logPath_, "");
         for (const char* name : {"omsc.idleTimerInterval", "omsc.onlineTimerInterval"})
             clsRegistry().DeleteValue(HKEY_LOCAL_MACHINE, kProductKey, name);
-        scard->now = [this] { return loop.now(); };
     }
     void TearDown() override { installClock(nullptr); }
 
-    std::unique_ptr<readerSCM> makeSCM() { return std::make_unique<readerSCM>(mcard, loop); }
-    std::unique_ptr<readerChipdrive> makeChipdrive() { return std::make_unique<readerChipdrive>(scard, loop); }
-    // A started driver whose events the recorder takes, with the calls so far forgotten.
-    template <typename D>
-    std::unique_ptr<D> started(std::unique_ptr<D> driver, const std::string& name = "") {
+    std::unique_ptr<readerBase> makeSCM() { return std::make_unique<readerSCM>(mcard, loop); }
+    std::unique_ptr<readerBase> makeChipdrive() { return std::make_unique<readerChipdrive>(scard, loop); }
+    // Started, its events recorded, the calls so far forgotten.
+    std::unique_ptr<readerBase> started(Driver d) {
+        auto driver = d == Driver::SCM ? makeSCM() : makeChipdrive();
         record(*driver);
-        EXPECT_TRUE(driver->Start(name));
+        EXPECT_TRUE(driver->Start(d == Driver::SCM ? "Test Reader 0" : ""));
         mcard->calls.clear();
         scard->calls.clear();
         return driver;
-    }
-    std::unique_ptr<readerBase> started(Driver d) {
-        if (d == Driver::SCM) return started(makeSCM(), "Test Reader 0");
-        return started(makeChipdrive());
     }
     // Records the driver's events as "state:<word>", "max:<n>", "progress:<n>".
     void record(reader& r) {
@@ -59,8 +52,7 @@ protected:
                                    [this, &r] { events.push_back("state:" + r.cardState()); }});
     }
     void tick(int n = 1) { loop.advance(milliseconds(500 * n)); }
-
-    // How many lines of the log read text after their time stamp.
+    // The lines of the log that read text after their time stamp.
     int logCount(const std::string& text) const {
         const std::string all = readFileBytes(logPath_);
         int n = 0;
