@@ -32,6 +32,9 @@ public:
     // name, the Chipdrive driver ignores it. False when the driver cannot work.
     virtual bool Start(const std::string& readerName) = 0;
     virtual void Stopp() = 0;
+    // Stopp, then Start again. A driver that is running afterwards reports
+    // "detect" at once and the card's own word from its next tick on, so a
+    // card that stayed in the reader becomes "active" anew.
     virtual void restart() = 0;
     virtual std::string cardState() const = 0;
     virtual bool isRunning() const = 0;
@@ -50,6 +53,11 @@ public:
     // data shortens the caller's length to the data's own bytes.
     virtual int32_t writeOffset(int32_t offset, int32_t& length, std::string data,
                                 bool trimmed) = 0;
+    // True while a read, a write or a wait of this reader is on the stack and
+    // lets events run. An owner that wants to destroy the reader from such an
+    // event waits until it is false again: destroyed mid-write, a driver
+    // stops after the current piece and leaves the card half written.
+    virtual bool operationRunning() const { return false; }
 };
 
 }  // namespace orvex

@@ -65,6 +65,21 @@ private:
     bool holds_;
 };
 
+// Counts a device wait for operationRunning.
+class readerBase::WaitScope {
+public:
+    explicit WaitScope(readerBase& owner) : owner_(owner), alive_(owner.life()) { ++owner_.waiting_; }
+    ~WaitScope() {
+        if (!alive_.expired()) --owner_.waiting_;
+    }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+
+private:
+    readerBase& owner_;
+    Life alive_;
+};
+
 readerBase::readerBase(std::string className, platform::EventLoop& loop)
     : className_(std::move(className)), loop_(loop) {
     log_ = std::make_unique<clsLog>();
@@ -90,6 +105,7 @@ int16_t readerBase::readInterval(const char* valueName) const {
 
 bool readerBase::waitForDevice() {
     const Life alive = life();
+    const WaitScope scope(*this);
     for (int waits = 0;; ++waits) {
         if (deviceConnected() || waits == kDeviceWaits) return true;
         if (!pause(kDeviceWaitSeconds)) return false;
@@ -104,19 +120,22 @@ bool readerBase::pause(double seconds) {
     return !alive.expired();
 }
 
+bool readerBase::announceRestart() { return !running_ || setCardState(state::kDetect); }
+
 void readerBase::releaseCommon() {
     Timer1_.reset();
     events_.reset();
 }
 
 // A handler that throws (the window raises error 939 when it cannot take a
-// card) must neither end the program nor stop polling: one log line, and the
-// tick ends by remembering the state word it reached.
+// card) must neither end the program nor stop polling: one log line while it
+// keeps failing the same way, and the next tick raises the event again.
 void readerBase::Timer1_Timer() {
     const Life alive = life();
     std::string reason;
     try {
         pollOnce();
+        if (!alive.expired()) lastTickFailure_.clear();
         return;
     } catch (const std::exception& e) {
         reason = e.what();
@@ -124,28 +143,27 @@ void readerBase::Timer1_Timer() {
         reason = "unknown exception";
     }
     if (alive.expired()) return;
-    logLine(className_ + ".Timer1_Timer: failed, " + reason);
-    lastTickState_ = cardState_;
+    if (reason != lastTickFailure_) logLine(className_ + ".Timer1_Timer: failed, " + reason);
+    lastTickFailure_ = reason;
 }
 
+// Everything a change entails is done before stateChange runs consumer code.
 void readerBase::pollOnce() {
     std::string word;
     if (!deviceConnected()) {
         word = state::kFailed;
-        if (!setCardState(word)) return;
     } else if (!running_) {
         word = state::kDisconnected;
-        if (!setCardState(word)) return;
         if (word != lastTickState_) {
             Timer1_->setInterval(idleTimerInterval_);
             onDisconnectedEntered();
         }
     } else {
         word = cardConnected();
-        if (!setCardState(word)) return;
         if (word != lastTickState_) onCardWordChanged(word);
     }
     lastTickState_ = word;
+    setCardState(word);
 }
 
 void readerBase::onCardWordChanged(const std::string& word) {
@@ -158,9 +176,12 @@ void readerBase::onCardWordChanged(const std::string& word) {
 }
 
 bool readerBase::setCardState(const std::string& word) {
-    if (word == cardState_) return true;
+    if (word == cardState_ && !stateUndelivered_) return true;
     cardState_ = word;
-    return raise(&readerEvents::raiseStateChange);
+    stateUndelivered_ = true;
+    if (!raise(&readerEvents::raiseStateChange)) return false;
+    stateUndelivered_ = false;
+    return true;
 }
 
 bool readerBase::setProgressMax(int32_t value) {

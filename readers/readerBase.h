@@ -6,9 +6,16 @@
 // queries and how one piece of memory moves.
 //
 // Events run consumer code that may destroy the driver (closing the window
-// during a write). Every place that raises an event or lets events run checks
-// the driver's life token afterwards and, when the driver is gone, returns
-// without touching it: a read then answers "failed", a write 0.
+// during a write). The owner should wait for operationRunning() to fall
+// first; as the last line of defence, every place that raises an event or
+// lets events run checks the driver's life token afterwards and, when the
+// driver is gone, returns without touching it: a read then answers "failed",
+// a write 0.
+//
+// The tick applies what a change of the state word entails (polling
+// interval, the Chipdrive card reset) before it raises stateChange, so a
+// handler that throws cannot leave it undone; a stateChange whose handler
+// threw is raised again on the next tick, even for the same word.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,6 +44,7 @@ public:
     void setOptimizeWrite(bool on) override { optimizeWrite_ = on; }
     std::string readOffset(int32_t offset, int32_t length, bool trimmed) final;
     int32_t writeOffset(int32_t offset, int32_t& length, std::string data, bool trimmed) final;
+    bool operationRunning() const override { return busy_ || waiting_ > 0; }
 
     // The polling timer's current interval in milliseconds (0: not polling).
     int32_t pollingInterval() const { return Timer1_ ? Timer1_->Interval() : 0; }
@@ -60,6 +68,11 @@ protected:
     bool waitForDevice();
     // Pauses with events running. False when the driver was destroyed meanwhile.
     bool pause(double seconds);
+    // The end of a restart that left the driver running: the card is being
+    // reconnected, so the word leaves what it was for "detect" at once and
+    // the next tick brings back the card's own word ("active" again for a
+    // card that stayed). False when a handler destroyed the driver.
+    bool announceRestart();
     // Stops polling and lets go of the event carrier; a driver's destructor
     // calls it before its last log line.
     void releaseCommon();
@@ -82,6 +95,7 @@ protected:
 
 private:
     class BusyScope;
+    class WaitScope;
 
     void Timer1_Timer();
     void pollOnce();
@@ -89,6 +103,7 @@ private:
     // The read loop; nothing when a piece failed or the driver went away.
     std::optional<std::string> readPieces(int32_t offset, int32_t length);
     int16_t readInterval(const char* valueName) const;
+    // Raises stateChange on a new word, or again when the last raise threw.
     bool setCardState(const std::string& word);
     bool setProgressMax(int32_t value);
     bool setProgress(int32_t value);
@@ -107,6 +122,9 @@ private:
     std::unique_ptr<clsLog> log_;
     std::unique_ptr<xTimer> Timer1_;
     std::string lastTickState_;
+    bool stateUndelivered_ = false;
+    std::string lastTickFailure_;
+    int waiting_ = 0;
     std::string className_;
     platform::EventLoop& loop_;
     std::shared_ptr<const int> life_ = std::make_shared<const int>(0);

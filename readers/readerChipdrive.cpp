@@ -76,6 +76,7 @@ void readerChipdrive::restart() {
     Stopp();
     if (!waitForDevice()) return;
     Start("");
+    announceRestart();
 }
 
 int32_t readerChipdrive::call(const std::string& command, const std::string& input,

@@ -88,6 +88,7 @@ void readerSCM::restart() {
     Stopp();
     const std::string name = readerName_;
     Start(name);
+    announceRestart();
 }
 
 std::string readerSCM::driverVersion() { return "MCSCM " + dllVersion_; }

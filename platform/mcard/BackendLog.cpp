@@ -1,26 +1,45 @@
 #include "platform/mcard/BackendLog.h"
 
-#include <iostream>
 #include <utility>
+#include <vector>
 
 namespace orvex::platform {
 namespace {
 
-BackendLogSink& installedSink() {
-    static BackendLogSink sink;
-    return sink;
+struct BackendLogState {
+    BackendLogSink sink;
+    std::vector<std::string> pending;
+    std::size_t dropped = 0;
+};
+
+BackendLogState& state() {
+    static BackendLogState s;
+    return s;
 }
 
 }  // namespace
 
-void setBackendLogSink(BackendLogSink sink) { installedSink() = std::move(sink); }
+void setBackendLogSink(BackendLogSink sink) {
+    BackendLogState& s = state();
+    s.sink = std::move(sink);
+    if (!s.sink) return;
+    std::vector<std::string> waiting = std::exchange(s.pending, {});
+    if (s.dropped > 0) {
+        waiting.push_back(std::to_string(s.dropped) + " further lines lost before the log was connected");
+        s.dropped = 0;
+    }
+    for (const auto& line : waiting) s.sink(line);
+}
 
 void backendLog(const std::string& line) {
-    if (installedSink()) {
-        installedSink()(line);
-        return;
+    BackendLogState& s = state();
+    if (s.sink) {
+        s.sink(line);
+    } else if (s.pending.size() < kBackendLogPending) {
+        s.pending.push_back(line);
+    } else {
+        ++s.dropped;
     }
-    std::cerr << "reader back end: " << line << '\n';
 }
 
 }  // namespace orvex::platform

@@ -1,10 +1,8 @@
 #pragma once
-// Shared set-up of the reader tests: the virtual loop, a fixed log time, the
-// scripted fakes, an empty log and default intervals before each test, and a
-// recorder of the driver's events.
+// The reader tests' virtual loop, scripted libraries, fixed log time, empty log
+// and default intervals before each test, and a recorder of driver events.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +21,7 @@ namespace orvex::test {
 
 using std::chrono::milliseconds;
 using Lines = std::vector<std::string>;
+enum class Driver { SCM, Chipdrive };
 
 class ReaderTestBase : public ::testing::Test {
 protected:
@@ -32,17 +31,16 @@ protected:
         writeFileBytes(logPath_, "");
         for (const char* name : {"omsc.idleTimerInterval", "omsc.onlineTimerInterval"})
             clsRegistry().DeleteValue(HKEY_LOCAL_MACHINE, kProductKey, name);
-        scard->now = [this] { return loop.now(); };
     }
     void TearDown() override { installClock(nullptr); }
 
-    std::unique_ptr<readerSCM> makeSCM() { return std::make_unique<readerSCM>(mcard, loop); }
-    std::unique_ptr<readerChipdrive> makeChipdrive() { return std::make_unique<readerChipdrive>(scard, loop); }
-    // A started driver whose events the recorder takes, with the calls so far forgotten.
-    template <typename Driver>
-    std::unique_ptr<Driver> started(std::unique_ptr<Driver> driver, const std::string& name = "") {
+    std::unique_ptr<readerBase> makeSCM() { return std::make_unique<readerSCM>(mcard, loop); }
+    std::unique_ptr<readerBase> makeChipdrive() { return std::make_unique<readerChipdrive>(scard, loop); }
+    // Started, its events recorded, the calls so far forgotten.
+    std::unique_ptr<readerBase> started(Driver d) {
+        auto driver = d == Driver::SCM ? makeSCM() : makeChipdrive();
         record(*driver);
-        EXPECT_TRUE(driver->Start(name));
+        EXPECT_TRUE(driver->Start(d == Driver::SCM ? "Test Reader 0" : ""));
         mcard->calls.clear();
         scard->calls.clear();
         return driver;
@@ -54,29 +52,12 @@ protected:
                                    [this, &r] { events.push_back("state:" + r.cardState()); }});
     }
     void tick(int n = 1) { loop.advance(milliseconds(500 * n)); }
-
-    std::string rawLog() const { return readFileBytes(logPath_); }
-    // The log's lines without their time stamps.
-    Lines logTexts() const {
-        Lines out;
-        const std::string all = rawLog();
-        for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2) {
-            const std::string line = all.substr(start, end - start);
-            const size_t mark = line.find(" - ");
-            out.push_back(mark == std::string::npos ? line : line.substr(mark + 3));
-        }
-        return out;
-    }
-    // The log holds expected as consecutive lines.
-    void expectLog(const Lines& expected) const {
-        const Lines lines = logTexts();
-        const auto at = std::search(lines.begin(), lines.end(), expected.begin(), expected.end());
-        EXPECT_NE(at, lines.end()) << ::testing::PrintToString(expected) << " not in "
-                                   << ::testing::PrintToString(lines);
-    }
+    // The lines of the log that read text after their time stamp.
     int logCount(const std::string& text) const {
-        const Lines lines = logTexts();
-        return static_cast<int>(std::count(lines.begin(), lines.end(), text));
+        const std::string all = readFileBytes(logPath_);
+        int n = 0;
+        for (size_t at = 0; (at = all.find(" - " + text + "\r\n", at)) != std::string::npos; ++at) ++n;
+        return n;
     }
     static void setInterval(const char* name, const std::string& value) {
         clsRegistry().WriteRegistry(HKEY_LOCAL_MACHINE, kProductKey, name, REG_SZ, value);
