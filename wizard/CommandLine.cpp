@@ -8,6 +8,18 @@
 namespace orvex::wizard {
 namespace {
 
+// A quoted argument leaves with the blank that separated it from its
+// neighbours, so it does not leave an empty word behind.
+void dropSeparatorAt(std::string& text, size_t at) {
+    const bool blankBefore = at > 0 && text[at - 1] == ' ';
+    const bool blankAfter = at < text.size() && text[at] == ' ';
+    if (blankAfter && (at == 0 || blankBefore)) {
+        text.erase(at, 1);
+    } else if (blankBefore && at == text.size()) {
+        text.erase(at - 1, 1);
+    }
+}
+
 std::vector<std::string> takeQuotedParts(std::string& text) {
     std::vector<std::string> parts;
     for (;;) {
@@ -17,6 +29,7 @@ std::vector<std::string> takeQuotedParts(std::string& text) {
         if (close == std::string::npos) break;
         parts.push_back(text.substr(open + 1, close - open - 1));
         text.erase(open, close - open + 1);
+        dropSeparatorAt(text, open);
     }
     return parts;
 }

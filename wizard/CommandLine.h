@@ -7,9 +7,10 @@
 
 namespace orvex::wizard {
 
-// Quoted parts first, in their order, quotes removed; then the rest of the
-// text split at every single blank, those words in reverse order. The text
-// keeps only what was not quoted.
+// Quoted parts first, in their order, quotes removed (each taken out with
+// the blank that separated it); then the rest of the text split at every
+// single blank, those words in reverse order. The text keeps only what was
+// not quoted.
 std::vector<std::string> splitCommandLine(std::string& commandLine);
 
 // Rebuilds one command-line text from separate arguments (as a desktop

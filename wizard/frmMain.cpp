@@ -124,12 +124,18 @@ bool frmMain::setSampleFile(const QString& path) {
         return false;
     }
     fileDialog_.setFileName(path);
+    fillSampleFields(path);
+    return true;
+}
+
+// The file box, its name without folder in the hidden comment box, and that
+// name without its extension as the card name.
+void frmMain::fillSampleFields(const QString& path) {
     ui->txtFile->setText(path);
     const QString name = path.mid(std::max(path.lastIndexOf(QLatin1Char('/')),
                                            path.lastIndexOf(QLatin1Char('\\'))) + 1);
     ui->txtComments->setText(name);
     ui->txtCardName->setText(name.left(name.size() - 4));
-    return true;
 }
 
 void frmMain::activateFromOtherCopy(const QString& path) {

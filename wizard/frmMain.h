@@ -88,6 +88,7 @@ private:
     class Work;
 
     void connectControls();
+    void fillSampleFields(const QString& path);
     void decorate();
     void unload();
     void releaseDriver();

@@ -56,7 +56,11 @@ void frmMain::chooseTask() {
 void frmMain::cmdOpen_Click() {
     const auto chosen = fileDialog_.getOpenFileName(
         this, uiText(151), FileDialog::qtFilter(uiText(152)));
-    if (!chosen || !setSampleFile(*chosen)) ui->txtFile->clear();
+    if (chosen) {
+        fillSampleFields(*chosen);
+    } else {
+        ui->txtFile->clear();
+    }
 }
 
 void frmMain::optCardType_Click(int index) {

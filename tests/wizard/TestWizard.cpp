@@ -1,6 +1,7 @@
 // The operator's paths through the real window on the simulated reader.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRadioButton>
@@ -9,7 +10,10 @@
 
 #include "WizardFixture.h"
 #include "platform/mcard/BackendLog.h"
+#include "foundation/modRes.h"
+#include "wizard/CommandLine.h"
 #include "wizard/ComponentCheck.h"
+#include "wizard/FormLocalizer.h"
 #include "wizard/FileDialog.h"
 #include "wizard/MessageBox.h"
 #include "wizard/Startup.h"
@@ -70,6 +74,9 @@ private slots:
     void settingsListEveryReader();
     void closingDuringWriteWaitsForIt();
     void missingComponentStartsNoReader();
+    void localizationSkipsBadOffsets();
+    void commandLineSplit_data();
+    void commandLineSplit();
 };
 
 void TestWizard::noReaderShowsSettingsPage() {
@@ -89,6 +96,7 @@ void TestWizard::readerWithoutCardAsksForOne() {
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("no card"));
     QVERIFY(world.text("lblVersionInfo").startsWith(QStringLiteral("2.1.0, MCSCM ")));
     QCOMPARE(w.windowTitle(), QStringLiteral("OrvexCard wizard"));
+    QCOMPARE(child<QWidget>(w, "picAbbrechen_1")->accessibleName(), QStringLiteral("quit"));
     // A write asked for without a card object never reaches a card.
     w.showPage(kPageLoadFile);
     w.picNext_Click(kPageLoadFile);
@@ -234,6 +242,13 @@ void TestWizard::sampleFromArgumentAndDrop() {
     QCoreApplication::sendEvent(&w, &drop);
     QCOMPARE(child<QLineEdit>(w, "txtFile")->text(), second);
     QCOMPARE(child<QLineEdit>(w, "txtComments")->text(), QStringLiteral("second.7KX"));
+    // Cancelling the browse dialog empties only the file box.
+    FileDialog::setNextFileName(std::nullopt);
+    w.cmdOpen_Click();
+    QVERIFY(child<QLineEdit>(w, "txtFile")->text().isEmpty());
+    QCOMPARE(child<QLineEdit>(w, "txtCardName")->text(), QStringLiteral("second"));
+    QCOMPARE(FileDialog::lastRequest().title, QStringLiteral("open file"));
+    QCOMPARE(FileDialog::lastRequest().filter, QStringLiteral("7kx (*.7kx);;all files (*.*)"));
 }
 
 void TestWizard::secondCopyHandsOverItsFile() {
@@ -300,6 +315,44 @@ void TestWizard::missingComponentStartsNoReader() {
     QVERIFY(w.rd() == nullptr);
     QCOMPARE(w.currentPage(), int(kPageWaiting));
     QVERIFY(child<QLineEdit>(w, "txtFile")->text().isEmpty());
+}
+
+void TestWizard::localizationSkipsBadOffsets() {
+    orvex::setLanguageBase(orvex::kLanguageEnglish);
+    QWidget form;
+    form.setProperty(kTextOffsetProperty, 101);
+    auto* good = new QLabel(QStringLiteral("102"), &form);
+    good->setProperty(kTextOffsetProperty, 102);
+    auto* bad = new QLabel(QStringLiteral("x"), &form);
+    bad->setProperty(kTextOffsetProperty, QStringLiteral("abc"));
+    bad->setProperty(kToolTipOffsetProperty, 107);
+    auto* unknown = new QCheckBox(QStringLiteral("9999"), &form);
+    unknown->setProperty(kTextOffsetProperty, 9999);
+    localizeForm(&form);
+    QCOMPARE(form.windowTitle(), QStringLiteral("OrvexCard wizard"));
+    QCOMPARE(good->text(), QStringLiteral("Card reader"));
+    QCOMPARE(bad->text(), QStringLiteral("x"));
+    QCOMPARE(bad->toolTip(), QStringLiteral("Remove card safely now."));
+    QCOMPARE(unknown->text(), QStringLiteral("9999"));
+}
+
+void TestWizard::commandLineSplit_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("quoted first, words reversed") << "a \"b c\" d" << QStringList{"b c", "d", "a"};
+    QTest::newRow("empty") << "" << QStringList{};
+    QTest::newRow("blanks give empty words") << " x " << QStringList{"", "x", ""};
+    QTest::newRow("unclosed quote stays") << "\"a b" << QStringList{"b", "\"a"};
+    QTest::newRow("quoted path and switch") << "/lng2 \"/My Samples/x.7kx\"" << QStringList{"/My Samples/x.7kx", "/lng2"};
+}
+
+void TestWizard::commandLineSplit() {
+    QFETCH(QString, line);
+    QFETCH(QStringList, arguments);
+    std::string text = line.toStdString();
+    QStringList split;
+    for (const std::string& a : splitCommandLine(text)) split << QString::fromStdString(a);
+    QCOMPARE(split, arguments);
 }
 
 QTEST_MAIN(TestWizard)
