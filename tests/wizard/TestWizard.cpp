@@ -144,6 +144,7 @@ void TestWizard::sampleWrittenByteForByte() {
     openLoadFilePage(world, world.sample());
     frmMain& w = world.window();
     QCOMPARE(child<QLineEdit>(w, "txtCardName")->text(), QStringLiteral("calm"));
+    const orvex::orvexcard* card = w.card();
     QTest::mouseClick(child<QWidget>(w, "picNext_4"), Qt::LeftButton);
     QCOMPARE(messages(), QStringList{QStringLiteral(
         "The file was successfully written to the Orvex card.\nIt is save to remove the card from the reader now. (612-100)")});
@@ -151,6 +152,7 @@ void TestWizard::sampleWrittenByteForByte() {
     // The reader reconnects the card and the same card object verifies it.
     QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), nameLine("calm"), kWaitMs);
     QCOMPARE(w.currentPage(), int(kPageTasks));
+    QCOMPARE(w.card(), card);
 }
 
 void TestWizard::failedWritesNeverReportSuccess_data() {
