@@ -1,0 +1,55 @@
+#pragma once
+// A private world for one window test: a simulated reader directory, the
+// settings files (English, fast polling, the SCM driver) and the trace log
+// in a fresh folder named by the environment; the window started the way
+// the program starts it; message boxes and the file dialog answered.
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+#include "wizard/frmMain.h"
+
+class QLabel;
+
+namespace orvex::test {
+
+class WizardWorld {
+public:
+    static constexpr const char* kReader = "OrvexCard Simulated Reader 0";
+
+    // settings: extra lines for the user's settings key ("name"="value").
+    explicit WizardWorld(const std::string& settings = "\"api\"=\"MCARD\"\r\n\"lng\"=dword:00000002\r\n");
+    ~WizardWorld();
+
+    // Starts the wizard as the program does; the window (nothing when
+    // another copy ran).
+    wizard::frmMain* start(const QStringList& arguments = {});
+    wizard::frmMain& window() { return *window_; }
+    void closeWindow() { window_.reset(); }
+
+    void plug(const std::string& reader) const;
+    void unplugAll() const;
+    // A blank card, or the given bytes, in the reader.
+    void insert(const std::string& bytes = std::string(16384, ' '), const std::string& reader = kReader) const;
+    std::string card(const std::string& reader = kReader) const;
+    void setFaults(const std::string& lines) const;
+    // Formats the inserted card as a drink (1) or station (2) card, without
+    // the window; with a duration also loads the sample with these flags.
+    bool prepareCard(int kind, const std::string& duration = {}, bool combine = false,
+                     bool placebo = false) const;
+    // A sample file made for the test; its bytes.
+    QString sample(const std::string& name = "calm.7kx", const std::string& creator = "OSC/3.6/10010") const;
+    static std::string sampleBytes(const std::string& creator = "OSC/3.6/10010");
+
+    QString text(const char* label) const;
+    std::string setting(const std::string& value) const;
+    std::string trace() const;
+    std::string dir() const { return dir_.path().toStdString(); }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<wizard::frmMain> window_;
+};
+
+}  // namespace orvex::test

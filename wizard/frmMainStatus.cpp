@@ -1,0 +1,170 @@
+// The status procedure: what the window shows for each card state word, and
+// the identification of a card that became active.
+#include <QApplication>
+#include <QTimer>
+
+#include "cards/orvexcard.h"
+#include "readers/readerBase.h"
+#include "ui_frmMain.h"
+#include "wizard/StatusMapping.h"
+#include "wizard/WizardText.h"
+#include "wizard/frmMain.h"
+
+namespace orvex::wizard {
+namespace {
+
+constexpr int kMinimumRetryMs = 50;
+
+}  // namespace
+
+void frmMain::readerEvents_progressChange() {
+    if (!rd_) return;
+    ui->pgbCardStatus->setValue(rd_->progress());
+    loop_.processEvents();
+}
+
+void frmMain::readerEvents_progressMaxChange() {
+    if (rd_) ui->pgbCardStatus->setMaximum(rd_->progressMax());
+}
+
+void frmMain::clearCardDisplay() {
+    for (QLabel* label : {ui->lblCardStatus, ui->lblCardDuration, ui->lblCardCounter,
+                          ui->lblFileComments, ui->lblCardType}) {
+        label->clear();
+    }
+    ui->imgSafelyRemove->hide();
+}
+
+void frmMain::readerEvents_stateChange() {
+    if (!rd_) return;
+    // A tick while the window itself reads the card reports that reading
+    // ("activelocked"); the identification decides what to show.
+    if (identifying_) return showProgress();
+    if (!rd_->deviceConnected()) {
+        showReaderMissing();
+        lastState_ = rd_->cardState();
+        return;
+    }
+    const std::string word = rd_->cardState();
+    if (word != lastState_ && !actOnState(word)) return;
+    if (!rd_) return;
+    ui->lblDeviceStatus->setText(inertText(rd_->deviceType()));
+    showProgress();
+    lastState_ = word;
+    // The card may have left while it was being identified: act on where
+    // the reader is now.
+    const std::string now = rd_->cardState();
+    if (now != word && now != state::kActive && now != state::kActiveLocked)
+        QTimer::singleShot(0, this, &frmMain::readerEvents_stateChange);
+}
+
+void frmMain::showReaderMissing() {
+    showPage(kPageWaiting);
+    clearCardDisplay();
+    releaseCard();
+    ui->lblDeviceStatus->setText(uiText(7013));
+    ui->cmbReaderType->setCurrentIndex(readerApi_ == 1 ? 1 : 0);
+    cmbReaderType_Click();
+    showPage(kPageSettings);
+}
+
+// False when the card could not be taken: nothing changed on the window and
+// the same word is tried again later.
+bool frmMain::actOnState(const std::string& word) {
+    const StateRow row = stateRow(word);
+    if (!row.known) return true;
+    if (row.identify) return identifyCard();
+    clearCardDisplay();
+    if (row.releaseCard) releaseCard();
+    ui->lblCardStatus->setText(uiText(row.statusText));
+    if (row.showSafelyRemove) ui->imgSafelyRemove->show();
+    if (row.page) showPage(*row.page);
+    return true;
+}
+
+bool frmMain::identifyCard() {
+    CardFacts facts;
+    bool verified = false;
+    {
+        Work work(*this);
+        identifying_ = true;
+        if (!card_) {
+            auto fresh = std::make_unique<orvexcard>();
+            if (fresh->assign(*rd_) != -1) {
+                identifying_ = false;
+                log("error 939: Reader assign failed. Contact your software vendor if this error "
+                    "occurs again.");
+                retryLater();
+                return false;
+            }
+            card_ = std::move(fresh);
+        }
+        verified = card_->verifyCard();
+        facts.kind = card_->OCardDefinedType();
+        if (verified) {
+            facts.name = card_->cardName(false);
+            facts.duration = card_->cardDuration();
+            facts.combineSeq = card_->cardCombineSeq();
+            facts.placebo = card_->cardPlacebo();
+        }
+        identifying_ = false;
+    }
+    if (!verified) {
+        showCardLines(unverifiedCardLines(facts.kind));
+        showPage(kPageFormat);
+        return true;
+    }
+    const CardLines lines = verifiedCardLines(facts);
+    showCardLines(lines);
+    if (lines.cardTypeOption) {
+        (*lines.cardTypeOption == 0 ? ui->optCardType_0 : ui->optCardType_1)->setChecked(true);
+        optCardType_Click(*lines.cardTypeOption);
+    }
+    ui->lblCardCounter->hide();
+    ui->lblFileComments->setText(inertText(card_->fileComments()));
+    showPage(kPageTasks);
+    return true;
+}
+
+void frmMain::showCardLines(const CardLines& lines) {
+    clearCardDisplay();
+    ui->lblCardStatus->setText(inertText(lines.status));
+    ui->lblCardType->setText(inertText(lines.type));
+    ui->lblCardDuration->setText(inertText(lines.duration));
+    ui->imgSafelyRemove->show();
+}
+
+void frmMain::retryLater() {
+    if (retryPending_ || !rd_) return;
+    retryPending_ = true;
+    QTimer::singleShot(std::max(rd_->pollingInterval(), kMinimumRetryMs), this, [this] {
+        retryPending_ = false;
+        readerEvents_stateChange();
+    });
+}
+
+// A card object another piece of work still uses is let go when that work
+// has returned.
+void frmMain::releaseCard() {
+    if (card_ && busyDepth_ > 0) retiredCards_.push_back(std::move(card_));
+    card_.reset();
+}
+
+void frmMain::showProgress() {
+    const bool locked = rd_ && rd_->cardState() == state::kActiveLocked;
+    ui->pgbCardStatus->setVisible(locked);
+    if (locked) ui->pgbCardStatus->setMaximum(rd_->progressMax() + 1);
+    setBusyCursor(locked);
+}
+
+void frmMain::setBusyCursor(bool on) {
+    if (on == busyCursor_) return;
+    busyCursor_ = on;
+    if (on) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+}  // namespace orvex::wizard
