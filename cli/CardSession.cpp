@@ -121,16 +121,9 @@ void CardSession::waitForRemoval(const std::atomic<bool>& stop) {
 }
 
 SessionProblem CardSession::restartAndVerify() {
-    // The polling tick reconnects the card after a restart: the SCM driver
-    // passes through "detect", a text-command reader may stay "active"
-    // throughout. Wait for that change, or for two polling intervals.
-    int changes = 0;
-    readerEvents& events = reader_->EventSource();
-    const auto id = events.subscribe({nullptr, nullptr, [&] { ++changes; }});
+    // restart leaves "active" at once; the next polling tick reconnects the
+    // card and brings the word back.
     reader_->restart();
-    const double ticks = 2.0 * reader_->pollingInterval() / 1000.0;
-    waitFor(ticks, [&] { return changes > 0 && reader_->cardState() == state::kActive; });
-    events.unsubscribe(id);
     return waitForCard(settings_.waitSeconds);
 }
 

@@ -15,8 +15,8 @@
 #include "foundation/modCommon.h"
 #include "foundation/modRes.h"
 #include "foundation/clsLog.h"
-#include "platform/mcard/BackendLog.h"
 #include "platform/qt/QtEventLoop.h"
+#include "readers/BackendLogConnection.h"
 
 namespace {
 
@@ -39,12 +39,6 @@ void identifyProgram(const QCoreApplication& app) {
     orvex::setApplicationTitle(orvex::utf8ToWindows1252(orvex::resText(101)));
     orvex::setApplicationVersion({PROJECT_VERSION_MAJOR, PROJECT_VERSION_MINOR, PROJECT_VERSION_PATCH});
     orvex::setProgramDirectory(app.applicationDirPath().toStdString());
-    // What the reader back ends report belongs in the trace, not on the
-    // operator's screen; the log object exists from the first such line on.
-    orvex::platform::setBackendLogSink([](const std::string& line) {
-        static orvex::clsLog log;
-        log.log(line);
-    });
 }
 
 }  // namespace
@@ -70,6 +64,10 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     orvex::platform::QtEventLoop loop;
+    // What the reader back ends report belongs in the trace, through the
+    // program's own log object, never on the operator's screen.
+    orvex::clsLog log;
+    const orvex::BackendLogConnection backendLines = orvex::connectBackendLog(log);
     if (o.command == "version" || o.flag("version")) return runVersion(o, loop);
     return runCardCommand(o, loop);
 }

@@ -14,7 +14,6 @@
 
 #include "cards/orvexcard.h"
 #include "foundation/modCommon.h"
-#include "platform/mcard/BackendLog.h"
 #include "readers/readerBase.h"
 #include "ui_frmMain.h"
 #include "wizard/FormLocalizer.h"
@@ -38,8 +37,6 @@ QString samplePathOf(const QMimeData* mime) {
 // Load handler: texts of the current language, the waiting page in front.
 frmMain::frmMain(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::frmMain>()) {
     ui->setupUi(this);
-    // What the reader back ends report belongs in this program's trace.
-    platform::setBackendLogSink([this](const std::string& line) { log_.log(line); });
     log("frmMain.Form_Load()");
     localizeForm(this);
     decorate();
@@ -64,7 +61,6 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::frm
 frmMain::~frmMain() {
     releaseDriver();
     setBusyCursor(false);
-    platform::setBackendLogSink({});
 }
 
 // Pictures of our own choosing, and the accessibility that goes with them.

@@ -16,6 +16,7 @@
 
 #include "foundation/clsLog.h"
 #include "platform/qt/QtEventLoop.h"
+#include "readers/BackendLogConnection.h"
 #include "readers/readerEvents.h"
 #include "wizard/FileDialog.h"
 
@@ -117,6 +118,8 @@ private:
 
     std::unique_ptr<Ui::frmMain> ui;
     clsLog log_;
+    // What the reader back ends report belongs in this program's trace.
+    BackendLogConnection backendLines_{log_};
     platform::QtEventLoop loop_;
     FileDialog fileDialog_;
     std::unique_ptr<readerBase> rd_;
