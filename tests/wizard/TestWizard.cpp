@@ -1,4 +1,5 @@
 // The operator's paths through the real window on the simulated reader.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -292,13 +293,19 @@ void TestWizard::closingDuringWriteWaitsForIt() {
     openLoadFilePage(world, world.sample());
     frmMain& w = world.window();
     bool closedWhileWriting = false;
+    bool busyShown = false;
     QTimer::singleShot(50, &w, [&] {
+        QTest::keyClick(&w, Qt::Key_Escape);  // harmless
         closedWhileWriting = w.cardOperationRunning();
+        // The card object stays through "activelocked".
+        busyShown = w.card() && child<QWidget>(w, "pgbCardStatus")->isVisible() &&
+                    QApplication::overrideCursor()->shape() == Qt::BusyCursor;
         w.close();
         w.picNext_Click(kPageSettings);  // a driver restart asked for meanwhile waits too
     });
     w.picNext_Click(kPageLoadFile);
     QVERIFY(closedWhileWriting);
+    QVERIFY(busyShown);
     QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible() && w.rd() == nullptr, kWaitMs);
     QVERIFY(MessageBox::shown().empty());
     QCOMPARE(world.card().substr(768, 8820), WizardWorld::sampleBytes().substr(182));
