@@ -10,6 +10,7 @@ packages=(
   libpcsclite-dev libssl-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   pcscd vsmartcard-vpcd
+  desktop-file-utils shared-mime-info
 )
 
 missing=()
