@@ -172,37 +172,36 @@ std::string CardObject::filedata() {
     return readField({layout::kFileData.offset, static_cast<int32_t>(length)}, false);
 }
 
-// Length "0" first and the real length last: a write that stops half-way
-// leaves a card that reads as holding no sample.
-bool CardObject::setFiledata(const std::string& data) {
-    const size_t stored = std::min(data.size(), static_cast<size_t>(layout::kFileData.width));
-    return setFileLength("0") && writeField(layout::kFileData, data, true) &&
-           setFileLength(std::to_string(stored));
-}
-
 // --- whole-card operations ------------------------------------------------
 
 bool CardObject::writeFile7kx(const file7kx& file) {
-    log_.log(texts_.className + ".writefile7kx(" + file.filename() + ")");
-    if (!file.verify()) return false;
-    if (!writeSampleFields(file)) {
-        log_.log("  FAILED: sample not written");
-        return false;
-    }
-    logSampleWritten();
-    return true;
+    return stageFile7kx(file) && commitFile7kx(file);
 }
 
-bool CardObject::writeSampleFields(const file7kx& file) {
+bool CardObject::stageFile7kx(const file7kx& file) {
+    log_.log(texts_.className + ".writefile7kx(" + file.filename() + ")");
+    if (!file.verify()) return false;
     // A path is native (UTF-8); the card takes Windows-1252.
     const std::string comment = trimBlanks(file.comment()).empty()
                                     ? utf8ToWindows1252(getBaseName(file.filename()))
                                     : file.comment();
-    return setFileLength("0") && setFileLastModified("") && setFileComments("") &&
-           setFileSerial("") && setFileComments(comment) &&
-           setFileLastModified(file.lastModified()) &&
-           setFileSerial(file.serial() + "/" + file.creatorname() + "/" + file.creatorversion()) &&
-           setFiledata(file.sampledata());
+    return sampleWritten(
+        setFileLength("0") && setFileComments(comment) && setFileLastModified(file.lastModified()) &&
+        setFileSerial(file.serial() + "/" + file.creatorname() + "/" + file.creatorversion()) &&
+        writeField(layout::kFileData, file.sampledata(), true));
+}
+
+bool CardObject::commitFile7kx(const file7kx& file) {
+    const size_t stored =
+        std::min(file.sampledata().size(), static_cast<size_t>(layout::kFileData.width));
+    if (!sampleWritten(setFileLength(std::to_string(stored)))) return false;
+    logSampleWritten();
+    return true;
+}
+
+bool CardObject::sampleWritten(bool ok) {
+    if (!ok) log_.log("  FAILED: sample not written");
+    return ok;
 }
 
 bool CardObject::formatCardHeader() {
@@ -231,18 +230,19 @@ bool CardObject::formatCard(const std::string& serial, int32_t& counter, bool wr
     bool ok = false;
     {
         FullWidthWrites fullWidth(reader_);
-        ok = setCardCompany(true, kCardCompany) && setCardPurpose(true, texts_.cardtype) &&
+        ok = setFileLength("0") && setCardCompany(true, kCardCompany) &&
+             setCardPurpose(true, texts_.cardtype) &&
              setCardversion(true, writeable ? texts_.version : texts_.versionRO) &&
              setCardSerial(true, serial) &&
              setCardLastModified(formatUtcStamp(utcNow(), "YYYYMMDD", "HHMMSS")) &&
              writeNewCardId(newId) && setCardDuration("0") && setCardPlaybCounter(counter) &&
              setCardName(false, kFormattedName) && clearKindFields() &&
              writeBlanks(texts_.reservedFrom, layout::kHeaderReservedEnd) &&
-             setFileLength("0") && setFileLastModified("") && setFileComments("") &&
-             setFileSerial("") && setFileFingerprint("") &&
+             setFileLastModified("") && setFileComments("") && setFileSerial("") &&
+             setFileFingerprint("") &&
              writeBlanks(layout::kFileReserved.offset,
                          layout::kFileReserved.offset + layout::kFileReserved.width) &&
-             setFiledata("");
+             writeField(layout::kFileData, "", true);
     }
     logFormatEnd(ok, "  format: ok", newId);
     return ok;

@@ -6,8 +6,22 @@
 //
 // Texts are card bytes (Windows-1252, one char per byte). Every setter and
 // operation answers whether all of its writes reached the card; a write that
-// the reader refused stops the operation at once, so a sample that was not
-// written completely leaves the file length at "0".
+// the reader refused stops the operation at once.
+//
+// The write orders are chosen for a card pulled between any two writes:
+// - formatCard: fileLength "0" first, then company, purpose, version, serial,
+//   time stamp, card id, duration, counter, name, the station flags, the
+//   reserved header bytes, the file fields, the reserved file bytes and the
+//   blank data area. Whatever header a half-formatted card verifies with, it
+//   holds no sample.
+// - writeFile7kx: fileLength "0" first, then comment, file time stamp, file
+//   serial and data, and the real fileLength as the very last write: a card
+//   pulled on the way holds no sample or the whole new one. stageFile7kx and
+//   commitFile7kx are its two halves, for a caller with more to write before
+//   the sample may count (orvexcard writes the header, name, duration and
+//   flags between them).
+// - formatCardHeader keeps the stored sample as it is; orvexcard calls it
+//   only between the two halves, while fileLength is "0".
 #include <cstdint>
 #include <string>
 
@@ -63,6 +77,10 @@ public:
 
     // Writes the sample and its file fields; the header is left alone.
     bool writeFile7kx(const file7kx& file);
+    // Everything of writeFile7kx but the real fileLength, which stays "0".
+    bool stageFile7kx(const file7kx& file);
+    // The real fileLength for the staged file: the last write of a sample.
+    bool commitFile7kx(const file7kx& file);
     // Makes the card this kind, keeping serial, name, stamp, company and sample.
     bool formatCardHeader();
     bool formatCard(const std::string& serial, int32_t& counter, bool writeable);
@@ -96,10 +114,9 @@ private:
     bool setFileLastModified(const std::string& text);
     bool setFileSerial(const std::string& text);
     bool setFileFingerprint(const std::string& text);
-    bool setFiledata(const std::string& data);
 
+    bool sampleWritten(bool ok);
     bool writeNewCardId(std::string& id);
-    bool writeSampleFields(const file7kx& file);
     bool writeBlanks(int32_t from, int32_t to);
     bool fileFieldsPresent();
     std::string fileField(layout::Field field);

@@ -215,7 +215,7 @@ bool orvexcard::writeFile7kx(const file7kx& file, int32_t& kind, const std::stri
         return false;
     }
     CardObject& card = cardOf(kind);
-    if (!card.writeFile7kx(file)) return false;
+    if (!card.stageFile7kx(file)) return false;
     if (!ensureCardType(kind)) {
         kind = cardTypeNone;
         return false;
@@ -223,10 +223,11 @@ bool orvexcard::writeFile7kx(const file7kx& file, int32_t& kind, const std::stri
     if (!card.setCardName(false, utf8ToWindows1252(name)) || !card.setCardDuration(duration)) {
         return false;
     }
-    if (kind == cardTypeStation) {
-        return station_.setCardCombineSeq(true, combineSeq) && station_.setCardPlacebo(true, placebo);
+    if (kind == cardTypeStation &&
+        !(station_.setCardCombineSeq(true, combineSeq) && station_.setCardPlacebo(true, placebo))) {
+        return false;
     }
-    return true;
+    return card.commitFile7kx(file);
 }
 
 }  // namespace orvex

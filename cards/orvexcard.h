@@ -7,6 +7,13 @@
 // onto the card as Windows-1252 (a character outside that code page becomes
 // '?'); cardName and fileComments come back as UTF-8. The card objects below
 // deal in card bytes only.
+//
+// A card may leave the reader between any two writes. formatCard sets
+// fileLength "0" before anything else; writeFile7kx sets it "0" first and to
+// the real length last, after the sample, the header for the kind, the name,
+// the duration and the station flags. A card pulled on the way fails to
+// verify, or verifies without a sample, or with exactly its old or exactly
+// its new content.
 #include <cstdint>
 #include <string>
 
@@ -50,10 +57,11 @@ public:
     // for any other kind or when a write failed. Either way the state values
     // are reset: verify the card again to learn its state.
     bool formatCard(int32_t kind, const std::string& serial, int32_t counter, bool writeable);
-    // Writes the sample, then makes the header match the kind, then name,
-    // duration and (station) flags. A duration that is not a number within
-    // 0..65535 is refused before anything is written. kind becomes 0 when the
-    // header could not be made to match.
+    // Writes fileLength "0", the sample's file fields and data, then makes
+    // the header match the kind, then name, duration and (station) flags,
+    // then the real fileLength. A duration that is not a number within
+    // 0..65535 is refused before anything is written. kind becomes 0 when
+    // the header could not be made to match.
     bool writeFile7kx(const file7kx& file, int32_t& kind, const std::string& name,
                       const std::string& duration, bool combineSeq, bool placebo);
 

@@ -1,0 +1,125 @@
+// Cards pulled after every single memory write of a format or a sample write,
+// through both drivers on the simulated reader. Whichever write the pull
+// follows, the card left behind does not verify, or verifies without a
+// sample, or (sample writes) with exactly its old or exactly its new content.
+#include "CardFixture.h"
+#include "cards/orvexcard.h"
+#include "platform/eventloop/VirtualEventLoop.h"
+#include "samplefile/SampleFileMaker.h"
+#include "samplefile/file7kx.h"
+#include "support/SimulatedReaderCard.h"
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+// What a card offers a device: empty unless it verifies, else the file
+// length first, then kind, name, duration, flags, file fields and data.
+std::string contentOf(const std::string& image) {
+    MemoryCardReader rd;
+    rd.memory() = image;
+    orvexcard o;
+    if (o.assign(rd) != -1 || !o.verifyCard()) return {};
+    CardObject& c = o.cardObject();
+    return c.fileLength() + "|" + std::to_string(o.OCardDefinedType()) + "|" + c.cardName(true) +
+           "|" + c.cardDuration() + "|" +
+           std::to_string(o.cardCombineSeq() * 10 + o.cardPlacebo()) + "|" + c.fileLastModified() +
+           "|" + c.fileComments() + "|" + c.fileSerial() + "|" +
+           hashText(c.filedata(), kHashMd5, true);
+}
+
+class InterruptedWrites : public CardFixture {
+protected:
+    struct Row {
+        const char* name;
+        int32_t usedKind, counter;  // the card before: formatted, then given the old sample
+        int32_t kind;               // formatted as, or the kind of the new sample
+        const char* imageMd5;       // the finished card, as the earlier write orders left it
+    };
+
+    void SetUp() override {
+        CardFixture::SetUp();
+        std::string old = sampleFileBytes({.stamp = "20230101T000000Z", .comment = "Old take"});
+        for (size_t i = old.size() - file7kx::kSampleBytes; i < old.size(); ++i) old[i] ^= 'Z';
+        ASSERT_TRUE(oldFile_.loadFromFile(writeSampleFile(old)));
+        ASSERT_TRUE(newFile_.loadFromFile(writeSampleFile(sampleFileBytes())));
+    }
+
+    std::string usedCard(int32_t kind, int32_t counter) {
+        MemoryCardReader rd;
+        orvexcard o;
+        draws_ = 0;
+        EXPECT_TRUE(o.assign(rd) == -1 && o.formatCard(kind, "used", 0, true) && o.verifyCard());
+        EXPECT_TRUE(o.writeFile7kx(oldFile_, kind, "Old name", "600", true, true));
+        EXPECT_TRUE(counter == 65535 || o.cardObject().setCardPlaybCounter(counter));
+        return rd.memory();
+    }
+
+    // The card in the simulated reader, taken and verified as the programs do,
+    // the operation run; the card as the pull or the end left it.
+    std::pair<bool, std::string> run(bool scm, const std::string& card, int32_t pullAfter,
+                                     const Row& row, bool sample) {
+        sim_.insert(card, pullAfter ? "pull_after_writes=" + std::to_string(pullAfter) : "");
+        draws_ = 0;
+        platform::VirtualEventLoop loop;
+        const auto driver = sim_.startDriver(scm, loop);
+        orvexcard o;
+        EXPECT_EQ(o.assign(*driver), -1);
+        o.verifyCard();
+        int32_t kind = row.kind;
+        const bool ok = sample ? o.writeFile7kx(newFile_, kind, "New name", "5400", true, false)
+                               : o.formatCard(kind, "fresh", 65535, true);
+        driver->Stopp();
+        return {ok, sim_.card()};
+    }
+
+    // Pulls the card after write 1, 2, ... until the operation gets through.
+    void pullAfterEveryWrite(const Row& row, bool sample) {
+        const std::string before = usedCard(row.usedKind, row.counter);
+        const std::string old = contentOf(before);
+        for (bool scm : {true, false}) {
+            const std::string where = std::string(row.name) + (scm ? ", SCM" : ", Chipdrive");
+            const auto [ok, image] = run(scm, before, 0, row, sample);
+            ASSERT_TRUE(ok) << where;
+            EXPECT_EQ(hashText(image, kHashMd5, true), row.imageMd5) << where;
+            const std::string done = contentOf(image);
+            bool through = false;
+            for (int32_t n = 1; n < 200 && !through; ++n) {
+                const auto [pulledOk, pulled] = run(scm, before, n, row, sample);
+                const std::string left = contentOf(pulled);
+                EXPECT_TRUE(left.empty() || left.starts_with("0|") ||
+                            (sample && (left == old || left == done)))
+                    << where << ", pulled after write " << n << ": verifies with " << left;
+                through = pulledOk;
+                EXPECT_TRUE(!through || pulled == image)
+                    << where << ", pulled after the last write";
+            }
+            EXPECT_TRUE(through) << where << ": the operation never got through";
+        }
+    }
+    SimulatedReaderCard sim_;
+    file7kx oldFile_, newFile_;
+};
+
+constexpr int32_t kDrink = cardTypeDrink, kStation = cardTypeStation, kFull = 65535;
+
+}  // namespace
+
+TEST_F(InterruptedWrites, a_format_never_leaves_a_verifying_card_with_a_sample) {
+    const Row rows[] = {
+        {"spent drink as drink", kDrink, 100, kDrink, "32216dfdfee080f3c4b086a91b323222"},
+        {"station as drink", kStation, kFull, kDrink, "32216dfdfee080f3c4b086a91b323222"},
+        {"station as station", kStation, kFull, kStation, "0c7811d9b4c5127253f1e13be171880c"},
+        {"drink as station", kDrink, kFull, kStation, "0c7811d9b4c5127253f1e13be171880c"}};
+    for (const Row& row : rows) pullAfterEveryWrite(row, false);
+}
+
+TEST_F(InterruptedWrites, a_sample_write_leaves_the_old_or_the_new_content_or_no_sample) {
+    const Row rows[] = {
+        {"drink on drink", kDrink, kFull, kDrink, "467f9294d9dce301aaa0023f8e012f02"},
+        {"station on station", kStation, kFull, kStation, "34f7c94c4a4fcd95c4800c4211b138e7"},
+        {"drink on station", kStation, kFull, kDrink, "467f9294d9dce301aaa0023f8e012f02"},
+        {"station on drink", kDrink, kFull, kStation, "34f7c94c4a4fcd95c4800c4211b138e7"}};
+    for (const Row& row : rows) pullAfterEveryWrite(row, true);
+}
