@@ -129,11 +129,11 @@ TEST_F(Identification, format_checks_the_kind_always_fills_the_counter_and_repor
     EXPECT_EQ(ocard_.OCardDefinedType(), cardTypeNone);
     expectState(true, true, cardTypeDrink, false);
     EXPECT_EQ(drink_.cardPlaybCounter(), 65535);
-    // A format refused part-way: company and purpose made it, so the card is
-    // a damaged station card, not a valid one.
+    // A format refused part-way: the empty file length, company and purpose
+    // made it, so the card is a damaged station card, not a valid one.
     card_ = MemoryCardReader('\xFF');
     ASSERT_EQ(ocard_.assign(card_), -1);
-    card_.refuseWritesFrom(3);
+    card_.refuseWritesFrom(4);
     EXPECT_FALSE(ocard_.formatCard(cardTypeStation, "s", 65535, true));
     card_.acceptAllWrites();
     expectState(false, true, cardTypeStation, true);
