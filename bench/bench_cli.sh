@@ -5,7 +5,8 @@
 # time of the card operation itself, the memory pieces of the operation and
 # the memory calls of the whole run. With a latency, the bound is
 # 1.1 x calls x latency + 50 ms; without, 50 ms for status and inspect and
-# 100 ms for format and write. Figures, not a test.
+# 100 ms for format and write. The program's own start and exit, without a
+# reader, comes first as the floor of every figure. Figures, not a test.
 #   usage: bench/bench_cli.sh [path/to/orvexcard] [runs]
 set -euo pipefail
 program=$(realpath "${1:-build/cli/orvexcard}")
@@ -29,6 +30,11 @@ reader="$ORVEXCARD_SIM/OrvexCard Simulated Reader 0"
 now_us() { local t=${EPOCHREALTIME/[.,]/}; echo "$t"; }
 field() { sed -n "s/.*$1=\([0-9-]*\).*/\1/p" <<<"$2"; }
 
+# The floor: the same program started and ended without a reader.
+for _ in $(seq "$runs"); do
+  start=$(now_us); "$program" --help >/dev/null; floor=$(( ($(now_us) - start) / 1000 ))
+  echo "process start and exit without a reader (--help): $floor ms"
+done
 printf '%-6s %-8s %-8s %10s %9s %12s %6s %6s %8s %s\n' \
   api command latency process_ms active_ms operation_ms pieces calls bound_ms within
 for api in scard mcard; do
