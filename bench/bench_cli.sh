@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Whole-process timings of orvexcard format and write on the simulated reader,
-# without and with a reader latency of 5 ms per memory call. Prints, per run:
-# the whole process time, the time until the card was "active", the time of
-# the card operation itself and the memory pieces the reader moved, and how
-# the operation compares with pieces x latency. Figures, not a test.
+# Whole-process wall times of orvexcard on the simulated reader, through both
+# drivers, without and with a reader latency of 5 ms per memory call. Prints,
+# per run: the whole process time, the time until the card was "active", the
+# time of the card operation itself, the memory pieces of the operation and
+# the memory calls of the whole run. With a latency, the bound is
+# 1.1 x calls x latency + 50 ms; without, 50 ms for status and inspect and
+# 100 ms for format and write. The program's own start and exit, without a
+# reader, comes first as the floor of every figure. Figures, not a test.
 #   usage: bench/bench_cli.sh [path/to/orvexcard] [runs]
 set -euo pipefail
 program=$(realpath "${1:-build/cli/orvexcard}")
@@ -20,28 +23,44 @@ reader="$ORVEXCARD_SIM/OrvexCard Simulated Reader 0"
   head -c 8820 /dev/zero | tr '\0' 'a'
 } > "$work/bench.7kx"
 
-"$program" sim init
-"$program" sim insert --blank
+"$program" sim init >/dev/null
+"$program" sim insert --blank >/dev/null
 
-now_ms() { date +%s%3N; }
+# Microseconds from the shell itself: no process started around the program.
+now_us() { local t=${EPOCHREALTIME/[.,]/}; echo "$t"; }
+field() { sed -n "s/.*$1=\([0-9-]*\).*/\1/p" <<<"$2"; }
 
-printf '%-8s %-10s %8s %10s %13s %7s %15s\n' command latency process_ms active_ms operation_ms pieces 'op/(pieces*lat)'
-for latency in 0 5; do
-  echo "latency_ms=$latency" > "$reader/faults"
-  for command in format write; do
-    for _ in $(seq "$runs"); do
-      if [ "$command" = format ]; then args=(format --kind drink); else args=(write "$work/bench.7kx"); fi
-      start=$(now_ms)
-      line=$("$program" --timings "${args[@]}" 2>&1 >/dev/null | grep '^timings:')
-      process=$(( $(now_ms) - start ))
-      active=$(sed -n 's/.*active_ms=\([0-9-]*\).*/\1/p' <<<"$line")
-      operation=$(sed -n 's/.*operation_ms=\([0-9]*\).*/\1/p' <<<"$line")
-      pieces=$(sed -n 's/.*reader_pieces=\([0-9]*\).*/\1/p' <<<"$line")
-      ratio=-
-      if [ "$latency" -gt 0 ]; then
-        ratio=$(awk -v o="$operation" -v p="$pieces" -v l="$latency" 'BEGIN { printf "%.3f", o / (p * l) }')
-      fi
-      printf '%-8s %-10s %8d %10d %13d %7d %15s\n' "$command" "${latency}ms" "$process" "$active" "$operation" "$pieces" "$ratio"
+# The floor: the same program started and ended without a reader.
+for _ in $(seq "$runs"); do
+  start=$(now_us); "$program" --help >/dev/null; floor=$(( ($(now_us) - start) / 1000 ))
+  echo "process start and exit without a reader (--help): $floor ms"
+done
+printf '%-6s %-8s %-8s %10s %9s %12s %6s %6s %8s %s\n' \
+  api command latency process_ms active_ms operation_ms pieces calls bound_ms within
+for api in scard mcard; do
+  for latency in 0 5; do
+    echo "latency_ms=$latency" > "$reader/faults"
+    for command in status inspect format write; do
+      case $command in
+        format) args=(format --kind drink) ;;
+        write) args=(write "$work/bench.7kx") ;;
+        *) args=("$command") ;;
+      esac
+      for _ in $(seq "$runs"); do
+        start=$(now_us)
+        "$program" --api "$api" --timings "${args[@]}" >/dev/null 2>"$work/stderr" || true
+        process=$(( ($(now_us) - start) / 1000 ))
+        line=$(grep '^timings:' "$work/stderr" || true)
+        active=$(field active_ms "$line"); operation=$(field operation_ms "$line")
+        pieces=$(field reader_pieces "$line"); calls=$(field reader_calls "$line")
+        if [ "$latency" -gt 0 ]; then
+          bound=$(awk -v c="${calls:-0}" -v l="$latency" 'BEGIN { printf "%d", 1.1 * c * l + 50 }')
+        elif [ "$command" = status ] || [ "$command" = inspect ]; then bound=50
+        else bound=100; fi
+        within=yes; [ "$process" -le "$bound" ] || within=NO
+        printf '%-6s %-8s %-8s %10d %9s %12s %6s %6s %8d %s\n' "$api" "$command" "${latency}ms" "$process" \
+          "${active:--}" "${operation:--}" "${pieces:--}" "${calls:--}" "$bound" "$within"
+      done
     done
   done
 done

@@ -382,8 +382,9 @@ int runCardCommand(const CliOptions& o, platform::EventLoop& loop) {
         return interruptRequested ? kExitInterrupted : reportProblem(p, settings, session);
     const int rc = runOnCard(session, o, in);
     if (o.flag("timings")) {
-        std::fprintf(stderr, "timings: active_ms=%lld operation_ms=%lld reader_pieces=%d\n",
-                     session.millisUntilActive(), lastOperation.milliseconds, lastOperation.pieces);
+        std::fprintf(stderr, "timings: active_ms=%lld operation_ms=%lld reader_pieces=%d reader_calls=%d\n",
+                     session.millisUntilActive(), lastOperation.milliseconds, lastOperation.pieces,
+                     session.memoryCalls());
     }
     return rc;
 }

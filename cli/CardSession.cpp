@@ -14,9 +14,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How often the session looks at the state word while it waits; the driver's
-// own polling interval decides how soon a change shows.
-constexpr platform::LoopTime kLookInterval = 20ms;
+// How often the session looks at the state word while it waits: at once
+// after a change (the driver takes a state at once after a start or restart,
+// and a card just connected settles on the next query), less often the longer
+// the word stays. The driver's own polling interval decides how soon a
+// change in the reader shows.
+constexpr platform::LoopTime kFirstLook = 1ms;
+constexpr platform::LoopTime kLookInterval = 16ms;
 
 std::string joinNames(const std::vector<std::string>& names) {
     std::string joined;
@@ -39,11 +43,15 @@ bool CardSession::waitFor(double seconds, const std::function<bool()>& done, con
     const bool forever = seconds < 0;
     const auto due = loop_.now() + std::chrono::milliseconds(
                                        forever ? 0 : static_cast<long long>(std::ceil(seconds * 1000)));
+    std::string seen = lastState();
+    platform::LoopTime look = kFirstLook;
     while (!done()) {
         if (stop && *stop) return false;
         if (!forever && loop_.now() >= due) return false;
-        loop_.waitUntil(forever ? loop_.now() + kLookInterval
-                                : std::min(due, loop_.now() + kLookInterval));
+        loop_.waitUntil(forever ? loop_.now() + look : std::min(due, loop_.now() + look));
+        const std::string now = lastState();
+        look = now != seen ? kFirstLook : std::min(look * 2, kLookInterval);
+        seen = now;
     }
     return true;
 }
@@ -55,6 +63,8 @@ bool CardSession::startDriver() {
     } else {
         reader_ = std::make_unique<readerChipdrive>(platform::makeSCard32Api(), loop_);
     }
+    // One progress step per memory piece moved: the reader calls that cost.
+    reader_->EventSource().subscribe({[this] { ++memoryCalls_; }, nullptr, nullptr});
     return reader_->Start(settings_.readerName);
 }
 

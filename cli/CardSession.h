@@ -63,6 +63,8 @@ public:
     // Milliseconds on the loop's clock from startReader until the card was
     // "active" (for the benchmark's figures).
     long long millisUntilActive() const { return millisUntilActive_; }
+    // Memory reads and writes the reader made in this run (pieces moved).
+    int memoryCalls() const { return memoryCalls_; }
 
 private:
     SessionProblem diagnoseReader();
@@ -76,6 +78,7 @@ private:
     std::string attachedReaders_;
     platform::LoopTime started_{};
     long long millisUntilActive_ = -1;
+    int memoryCalls_ = 0;
 };
 
 }  // namespace orvex::cli

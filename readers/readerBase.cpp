@@ -18,6 +18,10 @@ constexpr int16_t kDefaultInterval = 500;
 constexpr int32_t kWritePieceLength = 512;
 constexpr int kDeviceWaits = 5;
 constexpr double kDeviceWaitSeconds = 0.5;
+// Ticks run at once after a start or restart: the first and one follow-up.
+// Bounded, so a reader that keeps answering "detect" is polled at the
+// interval again.
+constexpr int kSoonTicks = 2;
 
 // A timer interval from the settings: a number in 1..32767, anything else 500.
 int16_t intervalFromText(const std::string& text) {
@@ -120,7 +124,31 @@ bool readerBase::pause(double seconds) {
     return !alive.expired();
 }
 
-bool readerBase::announceRestart() { return !running_ || setCardState(state::kDetect); }
+bool readerBase::announceRestart() {
+    if (!running_) return true;
+    if (!setCardState(state::kDetect)) return false;
+    tickSoon();
+    return true;
+}
+
+void readerBase::firstTickSoon() {
+    if (!ticked_) tickSoon();
+}
+
+void readerBase::tickSoon() {
+    if (!Timer1_ || Timer1_->Interval() <= 0) return;  // no polling: no driver
+    soonTicksLeft_ = kSoonTicks;
+    Timer1_->tickSoon();
+}
+
+void readerBase::followUpSoon() {
+    if (soonTicksLeft_ <= 0) return;
+    if (--soonTicksLeft_ > 0 && cardState_ == state::kDetect) {
+        Timer1_->tickSoon();
+    } else {
+        soonTicksLeft_ = 0;
+    }
+}
 
 void readerBase::releaseCommon() {
     Timer1_.reset();
@@ -135,7 +163,9 @@ void readerBase::Timer1_Timer() {
     std::string reason;
     try {
         pollOnce();
-        if (!alive.expired()) lastTickFailure_.clear();
+        if (alive.expired()) return;
+        lastTickFailure_.clear();
+        followUpSoon();
         return;
     } catch (const std::exception& e) {
         reason = e.what();
@@ -145,10 +175,12 @@ void readerBase::Timer1_Timer() {
     if (alive.expired()) return;
     if (reason != lastTickFailure_) logLine(className_ + ".Timer1_Timer: failed, " + reason);
     lastTickFailure_ = reason;
+    followUpSoon();
 }
 
 // Everything a change entails is done before stateChange runs consumer code.
 void readerBase::pollOnce() {
+    ticked_ = true;
     std::string word;
     if (!deviceConnected()) {
         word = state::kFailed;

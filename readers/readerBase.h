@@ -70,9 +70,13 @@ protected:
     bool pause(double seconds);
     // The end of a restart that left the driver running: the card is being
     // reconnected, so the word leaves what it was for "detect" at once and
-    // the next tick brings back the card's own word ("active" again for a
-    // card that stayed). False when a handler destroyed the driver.
+    // the next tick, which comes at once, brings back the card's own word
+    // ("active" again for a card that stayed). False when a handler
+    // destroyed the driver.
     bool announceRestart();
+    // The end of a Start that succeeded: a driver that has not polled yet
+    // takes the card's state at once rather than after the first interval.
+    void firstTickSoon();
     // Stops polling and lets go of the event carrier; a driver's destructor
     // calls it before its last log line.
     void releaseCommon();
@@ -99,6 +103,10 @@ private:
 
     void Timer1_Timer();
     void pollOnce();
+    // Ticks at once: one now, and one more when it found a card just
+    // connected ("detect"), whose word settles on the next query.
+    void tickSoon();
+    void followUpSoon();
     void onCardWordChanged(const std::string& word);
     // The read loop; nothing when a piece failed or the driver went away.
     std::optional<std::string> readPieces(int32_t offset, int32_t length);
@@ -122,6 +130,8 @@ private:
     std::unique_ptr<clsLog> log_;
     std::unique_ptr<xTimer> Timer1_;
     std::string lastTickState_;
+    bool ticked_ = false;
+    int soonTicksLeft_ = 0;
     bool stateUndelivered_ = false;
     std::string lastTickFailure_;
     int waiting_ = 0;

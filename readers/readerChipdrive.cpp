@@ -63,6 +63,7 @@ bool readerChipdrive::Start(const std::string&) {
     logLine("device: " + deviceType());
     SendCMD("Card,Reset");
     setRunning(true);
+    firstTickSoon();
     return true;
 }
 

@@ -75,6 +75,7 @@ bool readerSCM::Start(const std::string& readerName) {
     readerName_ = readerName;
     setRunning(true);
     initialize();
+    firstTickSoon();
     return true;
 }
 
