@@ -55,19 +55,16 @@ public:
     // Waits until standard output (stream 0) or standard error (1) holds
     // text at least count times.
     bool waitFor(int stream, const std::string& text, int count, int timeoutMs = 20000) {
-        const std::string& seen = text_[stream];
-        return waitUntil([&] {
+        return pumpUntil([&] {
             int n = 0;
-            for (size_t at = seen.find(text); at != std::string::npos; at = seen.find(text, at + 1)) ++n;
+            for (size_t at = text_[stream].find(text); at != std::string::npos; at = text_[stream].find(text, at + 1)) ++n;
             return n >= count;
         }, timeoutMs);
     }
     void interrupt() { kill(pid_, SIGINT); }
-    // Waits for the end (killing the program after the time) and collects
-    // its output.
+    // Waits for the end (killing the program after the time) and collects its output.
     ProgramResult finish(int timeoutMs = 30000) {
-        waitUntil([] { return false; }, timeoutMs);  // until both pipes close
-        const bool hung = fds_[0] >= 0 || fds_[1] >= 0;
+        const bool hung = !pumpUntil([this] { return fds_[0] < 0 && fds_[1] < 0; }, timeoutMs);
         if (hung) kill(pid_, SIGKILL);
         int status = 0;
         waitpid(pid_, &status, 0);
@@ -77,30 +74,23 @@ public:
     }
 
 private:
-    bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    // Reads what arrives until done or the time is up; a pipe closes at its end.
+    bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
         const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!done()) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
+            pollfd polled[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
             if (left.count() <= 0 || (fds_[0] < 0 && fds_[1] < 0)) return false;
-            pump(static_cast<int>(left.count()));
-        }
-        return true;
-    }
-    // Reads what arrives within the time; a pipe closes at its end.
-    void pump(int timeoutMs) {
-        pollfd polled[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
-        if (poll(polled, 2, timeoutMs) <= 0) return;
-        for (int i = 0; i < 2; ++i) {
-            if (fds_[i] < 0 || !(polled[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buf[4096];
-            const ssize_t got = read(fds_[i], buf, sizeof buf);
-            if (got > 0) {
-                text_[i].append(buf, static_cast<size_t>(got));
-            } else {
-                close(fds_[i]);
-                fds_[i] = -1;
+            if (poll(polled, 2, static_cast<int>(left.count())) <= 0) continue;
+            for (int i = 0; i < 2; ++i) {
+                if (fds_[i] < 0 || !(polled[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+                char buf[4096];
+                const ssize_t got = read(fds_[i], buf, sizeof buf);
+                if (got > 0) text_[i].append(buf, static_cast<size_t>(got));
+                else close(fds_[i]), fds_[i] = -1;
             }
         }
+        return true;
     }
 
     int pid_ = -1;
@@ -109,6 +99,8 @@ private:
 };
 
 // Runs to the end.
-ProgramResult runProgram(const std::vector<std::string>& args, const std::map<std::string, std::string>& env);
+inline ProgramResult runProgram(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+    return ProgramRun(args, env).finish();
+}
 
 }  // namespace orvex::test

@@ -21,10 +21,8 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
     pid_ = ::fork();
     if (pid_ == 0) {
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644); log >= 0) {
-            ::dup2(log, STDOUT_FILENO);
-            ::dup2(log, STDERR_FILENO);
-        }
+        if (const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644); log >= 0)
+            ::dup2(log, STDOUT_FILENO), ::dup2(log, STDERR_FILENO);
         std::vector<char*> args;
         for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
@@ -49,11 +47,7 @@ void ChildProcess::stop() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (running() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (running()) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
+    if (pid_ > 0) ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0), pid_ = -1;
 }
 
 }  // namespace orvex::test
