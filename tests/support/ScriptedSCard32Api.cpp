@@ -22,12 +22,11 @@ bool parseRange(const std::string& command, size_t card, size_t& offset, size_t&
 
 }  // namespace
 
-int32_t ScriptedSCard32Api::SCardComand(int32_t& handle, const std::string& command,
+int32_t ScriptedSCard32Api::SCardComand(int32_t& /*handle*/, const std::string& command,
                                         int32_t& /*commandLength*/, const std::string& input,
                                         int32_t& inputLength, std::string& output,
                                         int32_t& outputLength) {
-    calls.push_back({handle, command, input, inputLength, output, outputLength,
-                     now ? now() : std::chrono::milliseconds(0)});
+    calls.push_back({command, input});
     if (unavailable) throw platform::DriverUnavailable("scripted: " + command);
     const auto it = std::find_if(scripts_.begin(), scripts_.end(), [&](const auto& s) {
         return command.rfind(s.first, 0) == 0 && (!s.first.empty() || command.empty());

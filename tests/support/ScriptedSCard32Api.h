@@ -5,9 +5,7 @@
 // "Card,MemWrite". Scripted answers are keyed by a command prefix and used
 // once each, in order.
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,13 +18,8 @@ namespace orvex::test {
 class ScriptedSCard32Api final : public platform::SCard32Api {
 public:
     struct Call {
-        int32_t handle = 0;
         std::string command;
         std::string input;
-        int32_t inputLength = 0;
-        std::string output;  // the buffer as it came in
-        int32_t outputLength = 0;
-        std::chrono::milliseconds at{0};
     };
     struct Answer {
         int32_t code = 0;
@@ -36,8 +29,7 @@ public:
     };
 
     void script(const std::string& prefix, Answer answer) { scripts_.emplace_back(prefix, std::move(answer)); }
-    bool unavailable = false;                        // every call throws DriverUnavailable while set
-    std::function<std::chrono::milliseconds()> now;  // stamps the calls
+    bool unavailable = false;  // every call throws DriverUnavailable while set
 
     std::string deviceStatus = "ok";
     std::string cardStatus = "active";
@@ -46,9 +38,8 @@ public:
     std::vector<Call> calls;
     std::vector<std::string> commands(const std::string& prefix = "") const {
         std::vector<std::string> out;
-        for (const auto& c : calls) {
+        for (const auto& c : calls)
             if (c.command.rfind(prefix, 0) == 0) out.push_back(c.command);
-        }
         return out;
     }
     int count(const std::string& command) const {

@@ -3,8 +3,6 @@
 #include <QLabel>
 #include <QTest>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "cards/orvexcard.h"
 #include "foundation/clsRegistry.h"
@@ -18,31 +16,12 @@
 #include "wizard/Startup.h"
 
 namespace orvex::test {
-namespace {
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-}  // namespace
 
 WizardWorld::WizardWorld(const std::string& settings) {
     const std::string d = dir();
     const std::string registry = d + "/registry";
     std::filesystem::create_directories(registry);
-    writeBytes(registry + "/HKCU.reg",
-               "Windows Registry Editor Version 5.00\r\n\r\n"
-               "[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
-               "\"ocardlog\"=\"" + d + "/trace.log\"\r\n" + settings);
-    writeBytes(registry + "/HKLM.reg",
-               "Windows Registry Editor Version 5.00\r\n\r\n"
-               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
-               "\"omsc.idleTimerInterval\"=\"20\"\r\n\"omsc.onlineTimerInterval\"=\"20\"\r\n");
+    writeTestSettings(registry, d + "/trace.log", settings);
     qputenv("ORVEXCARD_REGISTRY_DIR", QByteArray::fromStdString(registry));
     qputenv("ORVEXCARD_SIM", QByteArray::fromStdString(d + "/sim"));
     qputenv("XDG_STATE_HOME", QByteArray::fromStdString(d + "/state"));
@@ -72,11 +51,11 @@ void WizardWorld::insert(const std::string& bytes, const std::string& reader) co
 }
 
 std::string WizardWorld::card(const std::string& reader) const {
-    return readBytes(dir() + "/sim/" + reader + "/card.bin");
+    return readFileBytes(dir() + "/sim/" + reader + "/card.bin");
 }
 
 void WizardWorld::setFaults(const std::string& lines) const {
-    writeBytes(dir() + "/sim/" + kReader + "/faults", lines);
+    writeFileBytes(dir() + "/sim/" + kReader + "/faults", lines);
 }
 
 bool WizardWorld::prepareCard(int kind, const std::string& duration, bool combine,
@@ -105,7 +84,7 @@ std::string WizardWorld::sampleBytes(const std::string& creator) {
 
 QString WizardWorld::sample(const std::string& name, const std::string& creator) const {
     const std::string path = dir() + "/" + name;
-    writeBytes(path, sampleBytes(creator));
+    writeFileBytes(path, sampleBytes(creator));
     return QString::fromStdString(path);
 }
 
@@ -118,6 +97,6 @@ std::string WizardWorld::setting(const std::string& value) const {
     return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, value);
 }
 
-std::string WizardWorld::trace() const { return readBytes(dir() + "/trace.log"); }
+std::string WizardWorld::trace() const { return readFileBytes(dir() + "/trace.log"); }
 
 }  // namespace orvex::test
