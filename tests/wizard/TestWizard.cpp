@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRadioButton>
@@ -11,10 +10,8 @@
 
 #include "WizardFixture.h"
 #include "platform/mcard/BackendLog.h"
-#include "foundation/modRes.h"
 #include "wizard/CommandLine.h"
 #include "wizard/ComponentCheck.h"
-#include "wizard/FormLocalizer.h"
 #include "wizard/FileDialog.h"
 #include "wizard/MessageBox.h"
 #include "wizard/Startup.h"
@@ -62,8 +59,7 @@ class TestWizard : public QObject {
 private slots:
     void noReaderShowsSettingsPage();
     void readerWithoutCardAsksForOne();
-    void blankCardOffersFormat();
-    void formatLeadsToTaskPage();
+    void blankCardIsFormattedToTaskPage();
     void sampleWrittenByteForByte();
     void failedWritesNeverReportSuccess_data();
     void failedWritesNeverReportSuccess();
@@ -75,7 +71,6 @@ private slots:
     void settingsListEveryReader();
     void closingDuringWriteWaitsForIt();
     void missingComponentStartsNoReader();
-    void localizationSkipsBadOffsets();
     void commandLineSplit_data();
     void commandLineSplit();
 };
@@ -114,20 +109,13 @@ void TestWizard::readerWithoutCardAsksForOne() {
     QCOMPARE(world.start()->size(), QSize(811, 533));
 }
 
-void TestWizard::blankCardOffersFormat() {
+void TestWizard::blankCardIsFormattedToTaskPage() {
     WizardWorld world;
     world.insert();
     frmMain& w = *world.start();
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("unformatted / unknown"));
     QVERIFY(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w));
-}
-
-void TestWizard::formatLeadsToTaskPage() {
-    WizardWorld world;
-    world.insert();
-    frmMain& w = *world.start();
-    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
     child<QRadioButton>(w, "optCardType1_1")->setChecked(true);
     QTest::keyClick(&w, Qt::Key_Return);
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageTasks), kWaitMs);
@@ -322,25 +310,6 @@ void TestWizard::missingComponentStartsNoReader() {
     QVERIFY(w.rd() == nullptr);
     QCOMPARE(w.currentPage(), int(kPageWaiting));
     QVERIFY(child<QLineEdit>(w, "txtFile")->text().isEmpty());
-}
-
-void TestWizard::localizationSkipsBadOffsets() {
-    orvex::setLanguageBase(orvex::kLanguageEnglish);
-    QWidget form;
-    form.setProperty(kTextOffsetProperty, 101);
-    auto* good = new QLabel(QStringLiteral("102"), &form);
-    good->setProperty(kTextOffsetProperty, 102);
-    auto* bad = new QLabel(QStringLiteral("x"), &form);
-    bad->setProperty(kTextOffsetProperty, QStringLiteral("abc"));
-    bad->setProperty(kToolTipOffsetProperty, 107);
-    auto* unknown = new QCheckBox(QStringLiteral("9999"), &form);
-    unknown->setProperty(kTextOffsetProperty, 9999);
-    localizeForm(&form);
-    QCOMPARE(form.windowTitle(), QStringLiteral("OrvexCard wizard"));
-    QCOMPARE(good->text(), QStringLiteral("Card reader"));
-    QCOMPARE(bad->text(), QStringLiteral("x"));
-    QCOMPARE(bad->toolTip(), QStringLiteral("Remove card safely now."));
-    QCOMPARE(unknown->text(), QStringLiteral("9999"));
 }
 
 void TestWizard::commandLineSplit_data() {
