@@ -4,19 +4,8 @@
 #include "foundation/modCommon.h"
 #include "foundation/modHash.h"
 #include "foundation/modRes.h"
-#include "foundation/modUTC.h"
 
 using namespace orvex;
-
-TEST(utc, card_stamp_form_and_the_installed_clock) {
-    EXPECT_EQ(formatUtcStamp({2027, 1, 1, 0, 0, 0}, "YYYYMMDD", "HHMMSS"), "20270101T000000Z");
-    EXPECT_EQ(formatUtcStamp({2026, 12, 5, 9, 44, 7}, "YYYYMMDD", "HHMMSS"), "20261205T094407Z");
-    FixedClock fixed(DateTime{2030, 2, 3, 4, 5, 6});
-    installClock(&fixed);
-    EXPECT_EQ(utcNow(), (DateTime{2030, 2, 3, 4, 5, 6}));
-    installClock(nullptr);
-    EXPECT_GE(utcNow().year, 2024);
-}
 
 TEST(windows1252, round_trip_replacement_and_base_names) {
     EXPECT_EQ(utf8ToWindows1252("Grüße €"), "Gr\xfc\xdf" "e \x80");
