@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ProgramRun.h"
 #include "platform/sim/SimDirectory.h"
 #include "samplefile/SampleFileMaker.h"
+#include "support/ChildProcess.h"
 
 namespace orvex::test {
 

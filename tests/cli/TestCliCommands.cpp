@@ -183,7 +183,7 @@ TEST_F(CliTest, messages_are_in_one_language_chosen_by_option_setting_or_locale)
 }
 
 TEST_F(CliTest, batch_formats_every_card_and_survives_a_pulled_one) {
-    ProgramRun batch({"write", sample(), "--batch", "--format"}, env());
+    ChildProcess batch({ORVEXCARD_PROGRAM, "write", sample(), "--batch", "--format"}, dir_ + "/out", dir_ + "/err", env());
     // Each card goes in once the batch waits for it and comes out after its
     // line, as an operator would handle them; the second leaves during its write.
     for (int n = 1; n <= 3; ++n) {
@@ -197,7 +197,7 @@ TEST_F(CliTest, batch_formats_every_card_and_survives_a_pulled_one) {
         orvex::platform::SimDirectory(sim_).remove(kReader);
     }
     ASSERT_TRUE(batch.waitFor(1, "waiting for the next card", 4));
-    batch.interrupt();
+    batch.signal(SIGINT);
     const ProgramResult r = batch.finish();
     EXPECT_THAT(r.out, ::testing::MatchesRegex("card 1: done\ncard 2: failed: [^\n]*pulled[^\n]*\ncard 3: done\n"
                                                "2 cards programmed, 1 failed\n"));

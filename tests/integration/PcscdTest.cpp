@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "platform/pcsc/PcscBackend.h"
 #include "support/TestEnvironment.h"
@@ -29,16 +27,6 @@ struct Pcscd {
     int port = 0;
     bool started = false;
 } pcscd;
-
-template <typename Check>
-bool waitUntil(Check check) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!check()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 // A pcscd that has exited but was not yet reaped serves nothing: not counted.
 std::string otherPcscd() {
@@ -106,9 +94,9 @@ std::string startPcscd(const std::string& dir) {
                                                      << port << "\n"))
         return "cannot write the reader configuration in " + dir;
     pcscd.logPath = dir + "/pcscd.log";
-    if (!pcscd.process.start({ORVEX_PCSCD_PATH, "--foreground", "--config", dir + "/reader.conf.d"}, pcscd.logPath))
+    if (!pcscd.process.start({ORVEX_PCSCD_PATH, "--foreground", "--config", dir + "/reader.conf.d"}, pcscd.logPath, pcscd.logPath))
         return "pcscd could not be started";
-    if (waitUntil([] { return !pcscd.process.running() || readerListed(); }) && pcscd.process.running()) return {};
+    if (waitUntil([] { return !pcscd.process.running() || readerListed(); }, 10000) && pcscd.process.running()) return {};
     return "pcscd did not start or did not list the reader \"" + pcscd.readerName + "\"; its output:\n" + logTail();
 }
 
@@ -134,7 +122,7 @@ void PcscdTest::startCard(bool inserted, std::optional<unsigned> pullAfterUpdate
     std::vector<std::string> argv{ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_};
     if (!inserted) argv.push_back("--pulled");
     if (pullAfterUpdates) argv.insert(argv.end(), {"--pull-after-updates", std::to_string(*pullAfterUpdates)});
-    ASSERT_TRUE(emulator_.start(argv, imagePath_ + ".log"));
+    ASSERT_TRUE(emulator_.start(argv, imagePath_ + ".log", imagePath_ + ".log"));
     ASSERT_TRUE(!inserted || waitForPresence(CardPresence::Present)) << logTail();
 }
 
@@ -146,7 +134,7 @@ bool PcscdTest::waitForPresence(CardPresence wanted) {
     return waitUntil([&] {
         CardPresence presence = CardPresence::ReaderGone;
         return backend.cardPresence(readerName(), 0, presence).ok() && presence == wanted;
-    });
+    }, 10000);
 }
 
 std::string cardPattern(unsigned seed) {

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "ChildProcess.h"
 #include "platform/mcard/MemoryCardBackend.h"
+#include "support/ChildProcess.h"
 
 namespace orvex::test {
 

@@ -4,9 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "PcscdTest.h"
-#include "cli/ProgramRun.h"
 #include "samplefile/SampleFileMaker.h"
-#include "support/TestEnvironment.h"
 
 namespace orvex::test {
 namespace {
