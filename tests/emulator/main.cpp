@@ -8,7 +8,6 @@
 // (connects again); --pull-after-updates pulls it right after answering the
 // Nth successful UPDATE BINARY, so a test can break a write off mid-way.
 // SIGTERM or SIGINT ends the program.
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -22,6 +21,7 @@
 #include <string>
 
 #include "CardEmulator.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
@@ -56,20 +56,14 @@ struct Options {
 
 // The image file as it is, or blank when it does not exist yet.
 Bytes loadImage(const std::string& path) {
-    Bytes image(MemoryCardEmulator::kCardSize, 0);
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        const size_t got = std::fread(image.data(), 1, image.size(), file);
-        std::fclose(file);
-        if (got != image.size()) fail("the image file does not hold 16384 bytes");
-    }
-    return image;
+    const std::string bytes = orvex::test::readFileBytes(path);
+    if (!bytes.empty() && bytes.size() != MemoryCardEmulator::kCardSize) fail("the image file does not hold 16384 bytes");
+    return Bytes(bytes.begin(), bytes.end());
 }
 
+// Every write reaches the file before the card answers.
 void saveImage(const std::string& path, const Bytes& image) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 || ::pwrite(fd, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size()))
-        fail("cannot write the image " + path);
-    ::close(fd);
+    orvex::test::writeFileBytes(path, std::string(image.begin(), image.end()));
 }
 
 // Every answer is one small message the reader waits for: nothing held back.
