@@ -8,7 +8,6 @@
 #include "foundation/clsRegistry.h"
 #include "platform/mcard/MCardApi.h"
 #include "platform/qt/QtEventLoop.h"
-#include "platform/sim/SimDirectory.h"
 #include "readers/readerSCM.h"
 #include "samplefile/SampleFileMaker.h"
 #include "samplefile/file7kx.h"
@@ -25,7 +24,7 @@ WizardWorld::WizardWorld(const std::string& settings) {
     qputenv("ORVEXCARD_REGISTRY_DIR", QByteArray::fromStdString(registry));
     qputenv("ORVEXCARD_SIM", QByteArray::fromStdString(d + "/sim"));
     qputenv("XDG_STATE_HOME", QByteArray::fromStdString(d + "/state"));
-    platform::SimDirectory(d + "/sim").init();
+    sim().init();
     wizard::MessageBox::setNextAnswer(QMessageBox::Ok);
     wizard::MessageBox::clearShown();
 }
@@ -35,27 +34,6 @@ WizardWorld::~WizardWorld() { window_.reset(); }
 wizard::frmMain* WizardWorld::start(const QStringList& arguments) {
     window_ = wizard::startWizard(arguments);
     return window_.get();
-}
-
-void WizardWorld::plug(const std::string& reader) const {
-    platform::SimDirectory(dir() + "/sim").plug(reader);
-}
-
-void WizardWorld::unplugAll() const {
-    platform::SimDirectory sim(dir() + "/sim");
-    for (const std::string& r : sim.readers()) sim.unplug(r);
-}
-
-void WizardWorld::insert(const std::string& bytes, const std::string& reader) const {
-    platform::SimDirectory(dir() + "/sim").insert(reader, bytes);
-}
-
-std::string WizardWorld::card(const std::string& reader) const {
-    return readFileBytes(dir() + "/sim/" + reader + "/card.bin");
-}
-
-void WizardWorld::setFaults(const std::string& lines) const {
-    writeFileBytes(dir() + "/sim/" + kReader + "/faults", lines);
 }
 
 bool WizardWorld::prepareCard(int kind, const std::string& duration, bool combine,
@@ -96,7 +74,5 @@ QString WizardWorld::text(const char* label) const {
 std::string WizardWorld::setting(const std::string& value) const {
     return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, value);
 }
-
-std::string WizardWorld::trace() const { return readFileBytes(dir() + "/trace.log"); }
 
 }  // namespace orvex::test
