@@ -25,19 +25,9 @@ TEST(file7kx_load, reads_every_header_field_and_the_sample_data) {
     EXPECT_EQ(file.filename(), path);
     EXPECT_EQ(file.lastModified(), "20240315T101112Z");
     EXPECT_EQ(file.comment(), padded("Evening calm, second take", 100));
-    EXPECT_EQ(file.comment1(), padded("Evening calm, second take", 50));
-    EXPECT_EQ(file.comment2(), std::string(50, ' '));
     EXPECT_EQ(file.creator(), "osc 3.6");
     EXPECT_TRUE(file.verify());
-    // The sample is the file's bytes 182 to 9001, as signed little-endian values.
-    EXPECT_EQ(file.sampledata(), bytes.substr(182));
-    const auto value = [&](size_t at) {
-        return static_cast<int16_t>(static_cast<unsigned char>(bytes[at]) +
-                                    256 * static_cast<unsigned char>(bytes[at + 1]));
-    };
-    EXPECT_EQ(file.sampledata_int()[0], value(182));
-    EXPECT_EQ(file.sampledata_int()[4409], value(9000));
-    EXPECT_LT(*std::min_element(file.sampledata_int().begin(), file.sampledata_int().end()), 0);
+    EXPECT_EQ(file.sampledata(), bytes.substr(182));  // the file's bytes 182 to 9001
 }
 
 TEST(file7kx_load, wrong_sizes_and_missing_files_are_refused_before_the_format_is_read) {
@@ -93,37 +83,6 @@ TEST(file7kx_creator, name_version_numbers_and_serial_of_the_creator_text) {
         EXPECT_EQ(file.serial(), row.serial) << row.text;
         EXPECT_EQ(file.creator(), row.creator) << row.text;
     }
-}
-
-TEST(file7kx_creator, setting_creator_keeps_the_serial_and_setting_serial_keeps_the_rest) {
-    SampleFileParts parts;
-    parts.creator = "Tool/3.6/10010";
-    file7kx file = loaded(parts);
-    for (const auto& [text, name, version] :
-         {std::tuple{"Other/4.1", "Other", "4.1"}, std::tuple{"Bare", "Bare", ""}}) {
-        file.setCreator(text);
-        EXPECT_EQ(file.creatorname(), name) << text;
-        EXPECT_EQ(file.creatorversion(), version) << text;
-        EXPECT_EQ(file.serial(), "10010") << text;
-    }
-    file7kx empty;
-    empty.setSerial("77");
-    EXPECT_EQ(empty.creatorname(), "");
-    EXPECT_EQ(empty.serial(), "77");
-}
-
-TEST(file7kx_comment, halves_overwrite_in_place_without_changing_the_length) {
-    file7kx file;
-    file.setComment(std::string(120, 'c'));
-    EXPECT_EQ(file.comment().size(), 100u);
-    file.setComment1("ab");
-    file.setComment2(std::string(70, 'z'));
-    EXPECT_EQ(file.comment(), "ab" + std::string(48, 'c') + std::string(50, 'z'));
-    file.setComment("short");
-    file.setComment2("ignored");
-    file.setComment1("0123456789");
-    EXPECT_EQ(file.comment(), "01234");
-    EXPECT_EQ(file.comment2(), "");
 }
 
 TEST(decimalValue, numbers_as_the_card_and_files_write_them_and_nothing_else) {
