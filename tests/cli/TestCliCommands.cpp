@@ -33,7 +33,6 @@ TEST_F(CliTest, format_and_write_hand_their_options_to_the_card) {
     EXPECT_EQ(j["name"], "Grüße");
     EXPECT_EQ(j["combineSeq"], true);
     EXPECT_EQ(j["placebo"], true);
-    EXPECT_EQ(j["fileLength"], 8820);
     std::string keys;  // scripts rely on the keys and their order
     for (const auto& [k, v] : j.items()) keys += k + " ";
     EXPECT_EQ(keys, "kind verified found dataError purpose version serial name lastModified durationSeconds "
@@ -135,7 +134,6 @@ TEST_F(CliTest, no_reader_no_card_and_bad_input_have_their_exit_codes) {
     ProgramResult r = run({"--wait", "0.3", "inspect"});
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_THAT(r.err, HasSubstr("insert a card"));
-    EXPECT_EQ(run({"--wait", "3600", "status"}).exitCode, 0);
     EXPECT_THAT(run({"--version"}).out, ::testing::MatchesRegex(kVersion + "driver: .*simulated.*\n"));
 
     ASSERT_EQ(run({"sim", "unplug", kReader}).exitCode, 0);

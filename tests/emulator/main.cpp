@@ -2,7 +2,7 @@
 // this machine and answers as a 16384-byte memory card whose bytes live in an
 // image file.
 //
-//   orvex_card_emulator --port N --image FILE [--pulled] [--pull-after-updates N]
+//   orvex_card_emulator --port N --image FILE [--pull-after-updates N]
 //
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
 // (connects again); --pull-after-updates pulls it right after answering the
@@ -37,15 +37,13 @@ volatile sig_atomic_t pullRequested = 0, insertRequested = 0, stopRequested = 0;
 struct Options {
     int port = 0;
     std::string image;
-    bool pulled = false;
     uint32_t pullAfterUpdates = 0;  // 0: never
 
     Options(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
             const bool hasValue = i + 1 < argc;
-            if (arg == "--pulled") pulled = true;
-            else if (arg == "--port" && hasValue) port = std::atoi(argv[++i]);
+            if (arg == "--port" && hasValue) port = std::atoi(argv[++i]);
             else if (arg == "--image" && hasValue) image = argv[++i];
             else if (arg == "--pull-after-updates" && hasValue) pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
             else fail("unknown argument " + arg);
@@ -110,7 +108,7 @@ public:
     }
 
     void run() {
-        for (bool inserted = !options_.pulled; !stopRequested;) {
+        for (bool inserted = true; !stopRequested;) {
             if (pullRequested) pullRequested = 0, inserted = false, disconnect();
             if (insertRequested) insertRequested = 0, inserted = true;
             if (inserted && fd_ < 0) fd_ = connectTo(options_.port);

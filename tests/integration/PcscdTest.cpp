@@ -118,12 +118,11 @@ void PcscdTest::TearDown() {
 
 const std::string& PcscdTest::readerName() const { return pcscd.readerName; }
 
-void PcscdTest::startCard(bool inserted, std::optional<unsigned> pullAfterUpdates) {
-    std::vector<std::string> argv{ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_};
-    if (!inserted) argv.push_back("--pulled");
-    if (pullAfterUpdates) argv.insert(argv.end(), {"--pull-after-updates", std::to_string(*pullAfterUpdates)});
-    ASSERT_TRUE(emulator_.start(argv, imagePath_ + ".log", imagePath_ + ".log"));
-    ASSERT_TRUE(!inserted || waitForPresence(CardPresence::Present)) << logTail();
+void PcscdTest::startCard(unsigned pullAfterUpdates) {
+    ASSERT_TRUE(emulator_.start({ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_,
+                                 "--pull-after-updates", std::to_string(pullAfterUpdates)},
+                                imagePath_ + ".log", imagePath_ + ".log"));
+    ASSERT_TRUE(waitForPresence(CardPresence::Present)) << logTail();
 }
 
 bool PcscdTest::pullCard() { return emulator_.signal(SIGUSR1) && waitForPresence(CardPresence::Absent); }

@@ -7,7 +7,6 @@
 // against hanging; no test asserts how long anything took.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
 #include "platform/mcard/MemoryCardBackend.h"
@@ -21,8 +20,9 @@ protected:
     void TearDown() override;
 
     const std::string& readerName() const;
-    // Starts the emulator; with inserted, returns once pcscd sees the card.
-    void startCard(bool inserted, std::optional<unsigned> pullAfterUpdates = std::nullopt);
+    // Starts the emulator (pulling the card after that many updates, 0: never);
+    // returns once pcscd sees the card.
+    void startCard(unsigned pullAfterUpdates = 0);
     // Pulls or inserts the emulated card; true once pcscd has seen it.
     bool pullCard();
     bool insertCard();

@@ -24,7 +24,7 @@ protected:
 };
 
 TEST_F(CliOnPcscd, FormatWriteAndInspectWithBothDrivers) {
-    startCard(true);
+    startCard();
     const std::string sample = dir_ + "/calm.7kx";
     writeFileBytes(sample, sampleFileBytes({}));
     for (const std::string api : {"mcard", "scard"}) {

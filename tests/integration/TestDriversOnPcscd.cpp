@@ -39,7 +39,8 @@ protected:
 };
 
 TEST_P(DriverOnPcscdTest, WaitsWithoutACardTakesOneOnInsertionAndWaitsAgainAfterThePull) {
-    startCard(false);
+    startCard();
+    ASSERT_TRUE(pullCard());
     auto driver = startDriver();
     EXPECT_TRUE(driver->deviceConnected());
     EXPECT_EQ(driver->cardConnected(), "wait");
@@ -50,7 +51,7 @@ TEST_P(DriverOnPcscdTest, WaitsWithoutACardTakesOneOnInsertionAndWaitsAgainAfter
 }
 
 TEST_P(DriverOnPcscdTest, WritesAndReadsBackAWholeCard) {
-    startCard(true);
+    startCard();
     auto driver = startDriver();
     expectCardTaken(*driver);
     const std::string pattern = cardPattern(GetParam() == Driver::SCM ? 5 : 6);
@@ -61,7 +62,7 @@ TEST_P(DriverOnPcscdTest, WritesAndReadsBackAWholeCard) {
 }
 
 TEST_P(DriverOnPcscdTest, AWriteBrokenOffByAPullReturnsZero) {
-    startCard(true, 3);
+    startCard(3);
     auto driver = startDriver();
     expectCardTaken(*driver);
     const std::string data = cardPattern(7).substr(0, 1300);
