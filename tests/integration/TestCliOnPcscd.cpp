@@ -38,7 +38,6 @@ TEST_F(CliOnPcscd, FormatWriteAndInspectWithBothDrivers) {
         ASSERT_EQ(r.exitCode, 0) << api << ": " << r.err;
         const auto j = nlohmann::json::parse(r.out);
         EXPECT_EQ(j["verified"], true) << api;
-        EXPECT_EQ(j["durationSeconds"], 45) << api;
     }
 }
 
