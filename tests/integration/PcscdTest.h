@@ -1,10 +1,8 @@
 #pragma once
-// Fixture of the integration suite: one private pcscd for the whole program
-// (its own reader configuration with the virtual reader driver on a free
-// port, started by the first test, stopped at exit), one card emulator per
-// test. pcscd always serves /run/pcscd/pcscd.comm, so a pcscd that already
-// runs makes every test fail with that said plainly. Deadlines only guard
-// against hanging; no test asserts how long anything took.
+// One private pcscd for the whole program (its own reader configuration, the
+// virtual reader driver on a free port), one card emulator per test. pcscd
+// always serves /run/pcscd/pcscd.comm, so a pcscd that already runs makes every
+// test fail with that said plainly. Deadlines only guard against hanging.
 #include <gtest/gtest.h>
 
 #include <string>

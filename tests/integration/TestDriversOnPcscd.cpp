@@ -1,7 +1,5 @@
-// Both reader drivers on a real pcscd through the PC/SC back end, the card
-// emulator playing the card. The drivers' own event loop runs on a virtual
-// clock; pcscd and the card run in real time, so the tests wait for pcscd to
-// see a card before asking the driver.
+// Both reader drivers on a real pcscd with the card emulator. The drivers' loop
+// runs on a virtual clock, so the tests wait for pcscd to see a card first.
 #include <gtest/gtest.h>
 
 #include <memory>
