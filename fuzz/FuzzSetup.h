@@ -4,7 +4,6 @@
 // spends its time writing log lines.
 #include <stdlib.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 

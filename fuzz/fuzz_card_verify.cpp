@@ -3,16 +3,10 @@
 // The first input byte chooses reader faults and whether the card id is made
 // to match the header, so the counter checks behind it are reached too; the
 // rest is the image (blank-padded or cut to the card's size).
-#include <stdlib.h>
-
-#include <cstddef>
-#include <cstdint>
-#include <filesystem>
-#include <string>
+#include <cstdlib>
 
 #include "FuzzSetup.h"
 #include "cards/orvexcard.h"
-#include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
 // The fuzz build links the core library only; the fake comes in as source.
 #include "tests/support/MemoryCardReader.cpp"
@@ -27,14 +21,8 @@ struct Card {
     orvexcard ocard;
     odrinkcard drink;
     otherapycard station;
-    Card() {
-        ocard.assign(rd);
-        drink.assign_reader(rd);
-        station.assign_reader(rd);
-    }
-};
-
-Card* card = nullptr;
+    Card() { ocard.assign(rd), drink.assign_reader(rd), station.assign_reader(rd); }
+}* card = nullptr;
 
 size_t consume(CardObject& object) {
     return object.fileLength().size() + object.fileLastModified().size() +

@@ -8,42 +8,9 @@
 
 #include "platform/scard32/TextCommand.h"
 #include "platform/scard32/TextCommandLibrary.h"
-
-namespace {
+#include "tests/platform/FakeBackend.h"  // stops the run on a card access outside the card
 
 using namespace orvex::platform;
-
-class MemoryBackend final : public MemoryCardBackend {
-public:
-    BackendStatus listReaders(std::vector<std::string>& names) override {
-        names = {"Fuzz Reader"};
-        return BackendStatus::success();
-    }
-    BackendStatus cardPresence(const std::string&, uint32_t, CardPresence& presence) override {
-        presence = CardPresence::Present;
-        return BackendStatus::success();
-    }
-    BackendStatus cardType(const std::string&, uint8_t& type) override {
-        type = kMemoryCardTypeByte;
-        return BackendStatus::success();
-    }
-    BackendStatus read(const std::string&, uint32_t offset, uint32_t length, std::string& bytes) override {
-        if (!withinCard(offset, length)) std::abort();
-        bytes = memory_.substr(offset, length);
-        return BackendStatus::success();
-    }
-    BackendStatus write(const std::string&, uint32_t offset, const std::string& data) override {
-        if (data.size() > kMemoryCardSize || !withinCard(offset, static_cast<uint32_t>(data.size()))) std::abort();
-        memory_.replace(offset, data.size(), data);
-        return BackendStatus::success();
-    }
-    void release(const std::string&) override {}
-
-private:
-    std::string memory_ = std::string(kMemoryCardSize, '\0');
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
@@ -55,7 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input = split == std::string::npos ? std::string() : rest.substr(split + 1);
 
     TextCommand::parse(command);
-    static TextCommandLibrary library(std::make_unique<MemoryBackend>(), "fuzz");
+    static orvex::test::FakeBackend::State state;
+    static TextCommandLibrary library(std::make_unique<orvex::test::FakeBackend>(state), "fuzz");
+    state.readersUsed.clear();
     int32_t handle = 0, commandLength = 0;
     int32_t inputLength = data[3] == 0 ? static_cast<int32_t>(input.size()) : data[3] - 128;
     int32_t length = outputLength;

@@ -1,16 +1,9 @@
 // Sample files from anywhere: loadFromFile and every getter must survive any
 // bytes. The first input byte chooses whether the rest is taken as it is or
 // brought to the accepted size, so the parser past the size check is reached.
-#include <stdlib.h>
-
-#include <cstddef>
-#include <cstdint>
-#include <filesystem>
 #include <fstream>
-#include <string>
 
 #include "FuzzSetup.h"
-#include "foundation/clsRegistry.h"
 #include "samplefile/file7kx.h"
 #include "samplefile/modDecimal.h"
 
@@ -31,8 +24,7 @@ void consume(const file7kx& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const std::string dir = fuzz::isolateSettings();
-    samplePath = dir + "/input.7kx";
+    samplePath = fuzz::isolateSettings() + "/input.7kx";
     return 0;
 }
 

@@ -4,14 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-// The emulator is a test program outside the libraries; its two units are
-// compiled into this target directly.
-#include "tests/emulator/MemoryCardEmulator.cpp"
-#include "tests/emulator/VpcdFrameReader.cpp"
+// The emulator is a test program outside the libraries: compiled in directly.
+#include "tests/emulator/CardEmulator.cpp"
 
-using orvex::emulator::Bytes;
-using orvex::emulator::MemoryCardEmulator;
-using orvex::emulator::VpcdFrameReader;
+using namespace orvex::emulator;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VpcdFrameReader reader;

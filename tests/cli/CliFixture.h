@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ProgramRun.h"
 #include "platform/sim/SimDirectory.h"
 #include "samplefile/SampleFileMaker.h"
+#include "support/ChildProcess.h"
 
 namespace orvex::test {
 
@@ -23,19 +23,9 @@ protected:
         registry_ = dir_ + "/registry";
         mkdir(registry_.c_str(), 0700);
         writeSettings("\"lng\"=dword:00000002\r\n");
-        writeFileBytes(registry_ + "/HKLM.reg",
-                       "Windows Registry Editor Version 5.00\r\n\r\n"
-                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
-                       "\"omsc.idleTimerInterval\"=\"20\"\r\n\"omsc.onlineTimerInterval\"=\"20\"\r\n");
         ASSERT_TRUE(platform::SimDirectory(sim_).init().ok());
     }
-    // The user's settings: a private log, and the "lng" line when given.
-    void writeSettings(const std::string& lngLine) const {
-        writeFileBytes(registry_ + "/HKCU.reg",
-                       "Windows Registry Editor Version 5.00\r\n\r\n"
-                       "[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n" +
-                           lngLine + "\"ocardlog\"=\"" + dir_ + "/trace.log\"\r\n");
-    }
+    void writeSettings(const std::string& lngLine) const { writeTestSettings(registry_, dir_ + "/trace.log", lngLine); }
     std::map<std::string, std::string> env() const {
         return {{"ORVEXCARD_SIM", sim_}, {"ORVEXCARD_REGISTRY_DIR", registry_},
                 {"XDG_STATE_HOME", dir_ + "/state"}, {"XDG_CONFIG_HOME", dir_ + "/config"}};

@@ -2,14 +2,12 @@
 // this machine and answers as a 16384-byte memory card whose bytes live in an
 // image file.
 //
-//   orvex_card_emulator --port N --image FILE [--pulled] [--pull-after-updates N]
+//   orvex_card_emulator --port N --image FILE [--pull-after-updates N]
 //
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
 // (connects again); --pull-after-updates pulls it right after answering the
 // Nth successful UPDATE BINARY, so a test can break a write off mid-way.
 // SIGTERM or SIGINT ends the program.
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -20,66 +18,53 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 
-#include "MemoryCardEmulator.h"
-#include "VpcdFrameReader.h"
+#include "CardEmulator.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
-using orvex::emulator::Bytes;
-using orvex::emulator::MemoryCardEmulator;
-using orvex::emulator::VpcdFrameReader;
+using namespace orvex::emulator;
 
 volatile sig_atomic_t pullRequested = 0, insertRequested = 0, stopRequested = 0;
-
-constexpr int kIdleMs = 20;
-
-struct Options {
-    int port = 0;
-    std::string image;
-    bool pulled = false;
-    std::optional<uint32_t> pullAfterUpdates;
-};
 
 [[noreturn]] void fail(const std::string& why) {
     std::fprintf(stderr, "orvex_card_emulator: %s\n", why.c_str());
     std::exit(2);
 }
 
-Options parseOptions(int argc, char** argv) {
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--pulled") options.pulled = true;
-        else if (arg == "--port" && hasValue) options.port = std::atoi(argv[++i]);
-        else if (arg == "--image" && hasValue) options.image = argv[++i];
-        else if (arg == "--pull-after-updates" && hasValue) options.pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
-        else fail("unknown argument " + arg);
-    }
-    if (options.port <= 0 || options.port > 65535 || options.image.empty()) fail("--port and --image are required");
-    return options;
-}
+struct Options {
+    int port = 0;
+    std::string image;
+    uint32_t pullAfterUpdates = 0;  // 0: never
 
+    Options(int argc, char** argv) {
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            const bool hasValue = i + 1 < argc;
+            if (arg == "--port" && hasValue) port = std::atoi(argv[++i]);
+            else if (arg == "--image" && hasValue) image = argv[++i];
+            else if (arg == "--pull-after-updates" && hasValue) pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
+            else fail("unknown argument " + arg);
+        }
+        if (port <= 0 || port > 65535 || image.empty()) fail("--port and --image are required");
+    }
+};
+
+// The image file as it is, or blank when it does not exist yet.
 Bytes loadImage(const std::string& path) {
-    Bytes image(MemoryCardEmulator::kCardSize, 0);
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        const size_t got = std::fread(image.data(), 1, image.size(), file);
-        std::fclose(file);
-        if (got != image.size()) fail("the image file does not hold 16384 bytes");
-    }
-    return image;
+    const std::string bytes = orvex::test::readFileBytes(path);
+    if (!bytes.empty() && bytes.size() != MemoryCardEmulator::kCardSize) fail("the image file does not hold 16384 bytes");
+    return Bytes(bytes.begin(), bytes.end());
 }
 
+// Every write reaches the file before the card answers.
 void saveImage(const std::string& path, const Bytes& image) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 || ::pwrite(fd, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size()))
-        fail("cannot write the image " + path);
-    ::close(fd);
+    orvex::test::writeFileBytes(path, std::string(image.begin(), image.end()));
 }
 
+// Every answer is one small message the reader waits for: nothing held back.
 int connectTo(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -90,7 +75,6 @@ int connectTo(int port) {
         ::close(fd);
         return -1;
     }
-    // Every answer is one small message the reader waits for; do not hold it back.
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return fd;
@@ -109,77 +93,56 @@ bool sendAll(int fd, const Bytes& bytes) {
 void installHandlers() {
     struct sigaction action {};
     action.sa_handler = [](int number) {
-        if (number == SIGUSR1) pullRequested = 1;
-        else if (number == SIGUSR2) insertRequested = 1;
-        else stopRequested = 1;
+        (number == SIGUSR1 ? pullRequested : number == SIGUSR2 ? insertRequested : stopRequested) = 1;
     };
-    sigemptyset(&action.sa_mask);
     sigset_t all;
     sigemptyset(&all);
-    for (int number : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT}) {
-        ::sigaction(number, &action, nullptr);
-        sigaddset(&all, number);
-    }
+    for (int number : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT}) ::sigaction(number, &action, nullptr), sigaddset(&all, number);
     ::sigprocmask(SIG_UNBLOCK, &all, nullptr);
 }
 
 class Session {
 public:
-    explicit Session(const Options& options)
-        : options_(options), card_(loadImage(options.image)), inserted_(!options.pulled) {
+    explicit Session(const Options& options) : options_(options), card_(loadImage(options.image)) {
         saveImage(options_.image, card_.image());
     }
 
     void run() {
-        while (!stopRequested) {
-            if (pullRequested) {
-                pullRequested = 0;
-                inserted_ = false;
-                disconnect();
-            }
-            if (insertRequested) {
-                insertRequested = 0;
-                inserted_ = true;
-            }
-            if (inserted_ && fd_ < 0) fd_ = connectTo(options_.port);
-            if (fd_ < 0) ::poll(nullptr, 0, kIdleMs);
-            else serveOnce();
+        for (bool inserted = true; !stopRequested;) {
+            if (pullRequested) pullRequested = 0, inserted = false, disconnect();
+            if (insertRequested) insertRequested = 0, inserted = true;
+            if (inserted && fd_ < 0) fd_ = connectTo(options_.port);
+            if (fd_ < 0) ::poll(nullptr, 0, 20);
+            else if (!serveOnce()) inserted = false;
         }
         disconnect();
     }
 
 private:
-    void serveOnce() {
+    // False when the card was pulled after its last update.
+    bool serveOnce() {
         pollfd waiting{fd_, POLLIN, 0};
-        if (::poll(&waiting, 1, kIdleMs) <= 0) return;
+        if (::poll(&waiting, 1, 20) <= 0) return true;
         uint8_t chunk[4096];
         const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (got < 0 && errno == EINTR) return;
-        if (got <= 0) return disconnect();  // the reader side went away; connect again later
+        if (got < 0 && errno == EINTR) return true;
+        if (got <= 0) return disconnect(), true;  // the reader side went away; connect again later
         // The reader driver sends a message's length and its bytes as two
-        // writes, so with a delayed acknowledgement here the second write would
-        // wait for the acknowledgement of the first. Linux re-arms delayed
-        // ACKs, hence after every receive.
+        // writes, so a delayed acknowledgement here would hold up the second.
+        // Linux re-arms delayed ACKs, hence after every receive.
         const int on = 1;
         ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
         frames_.feed(chunk, static_cast<size_t>(got));
         while (fd_ >= 0) {
             const auto message = frames_.next();
             if (!message) break;
-            answer(*message);
+            const uint32_t before = card_.updates();
+            const auto reply = card_.handle(*message);
+            if (card_.updates() != before) saveImage(options_.image, card_.image());
+            if (reply && !sendAll(fd_, *VpcdFrameReader::frame(*reply))) disconnect();
+            if (card_.updates() != before && card_.updates() == options_.pullAfterUpdates) return disconnect(), false;
         }
-    }
-
-    void answer(const Bytes& message) {
-        const uint32_t before = card_.updates();
-        const auto reply = card_.handle(message);
-        const bool updated = card_.updates() != before;
-        if (updated) saveImage(options_.image, card_.image());
-        if (reply && !sendAll(fd_, *VpcdFrameReader::frame(*reply))) disconnect();
-        if (updated && card_.updates() == options_.pullAfterUpdates) {
-            inserted_ = false;
-            disconnect();
-        }
+        return true;
     }
 
     void disconnect() {
@@ -191,14 +154,13 @@ private:
     Options options_;
     MemoryCardEmulator card_;
     VpcdFrameReader frames_;
-    bool inserted_;
     int fd_ = -1;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options options = parseOptions(argc, argv);
+    const Options options(argc, argv);
     installHandlers();
     Session(options).run();
     return 0;

@@ -28,9 +28,7 @@ std::pair<uint32_t, std::string> value(const RegKey& root, const std::string& pa
     const platform::RegValue* v = k ? k->findValue(name) : nullptr;
     return v ? std::make_pair(v->type, v->data) : std::make_pair(0u, std::string("<missing>"));
 }
-std::string data(const RegKey& root, const std::string& path, const std::string& name) {
-    return value(root, path, name).second;
-}
+std::string data(const RegKey& root, const std::string& path, const std::string& name) { return value(root, path, name).second; }
 
 // A REG_SZ's data: the text and its NUL.
 std::string sz(const std::string& text) { return text + '\0'; }
@@ -41,8 +39,8 @@ std::string rewrite(const platform::RegFileDocument& doc) {
 
 }  // namespace
 
-TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor) {
-    const std::string file = editorExport(
+TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor_and_the_older_ansi_form) {
+    const std::string unicode = editorExport(
         u"Windows Registry Editor Version 5.00\n"
         u"\n"
         u"[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\n"
@@ -51,33 +49,22 @@ TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor) {
         u"@=\"Gr\u00fc\u00dfe \u20ac\"\n"
         u"\"exp\"=hex(2):25,00,41,00,25,00,00,00\n"
         u"\"long\"=hex:00,10,\\\n  a0,ff\n");  // wrapped as the editor wraps long lists
-    const platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_CURRENT_USER);
-    EXPECT_TRUE(doc.recognised);
-    EXPECT_EQ(doc.unreadableLines, 0u);
-    const struct { const char* name; uint32_t type; std::string data; } rows[] = {
-        {"lng", REG_DWORD, std::string("\x02\0\0\0", 4)},
-        {"quote", REG_SZ, sz("C:\\say \"hi\"")},
-        {"", REG_SZ, std::string("Gr\xFC\xDF" "e \x80\0", 8)},
-        {"exp", 2, std::string("%A%\0", 4)},
-        {"long", REG_BINARY, std::string("\x00\x10\xA0\xFF", 4)}};
-    for (const auto& row : rows)
+    // In the ANSI form text is Windows-1252 and hex(2) is ANSI bytes, not UTF-16.
+    const std::string ansi = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
+                             "\"name\"=\"J\xFCrgen \x80\"\r\n\"exp\"=hex(2):25,41,25,00\r\n";
+    const struct { const std::string& file; const char* name; uint32_t type; std::string data; } rows[] = {
+        {unicode, "lng", REG_DWORD, std::string("\x02\0\0\0", 4)},
+        {unicode, "quote", REG_SZ, sz("C:\\say \"hi\"")},
+        {unicode, "", REG_SZ, std::string("Gr\xFC\xDF" "e \x80\0", 8)},
+        {unicode, "exp", 2, std::string("%A%\0", 4)},
+        {unicode, "long", REG_BINARY, std::string("\x00\x10\xA0\xFF", 4)},
+        {ansi, "name", REG_SZ, std::string("J\xFCrgen \x80\0", 9)},
+        {ansi, "exp", 2, std::string("%A%\0", 4)}};
+    for (const auto& row : rows) {
+        const platform::RegFileDocument doc = RegFileParser::parse(row.file, HKEY_CURRENT_USER);
+        EXPECT_TRUE(doc.recognised && doc.unreadableLines == 0) << row.name;
         EXPECT_EQ(value(doc.tree, kProductKey, row.name), std::make_pair(row.type, row.data)) << row.name;
-}
-
-TEST(RegFileParser, reads_the_older_ansi_form) {
-    const std::string file =
-        "REGEDIT4\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
-        "\"omsc.idleTimerInterval\"=\"250\"\r\n"
-        "\"name\"=\"J\xFCrgen \x80\"\r\n"
-        "\"exp\"=hex(2):25,41,25,00\r\n";
-    const platform::RegFileDocument doc = RegFileParser::parse(file, HKEY_LOCAL_MACHINE);
-    EXPECT_TRUE(doc.recognised);
-    EXPECT_EQ(doc.unreadableLines, 0u);
-    EXPECT_EQ(data(doc.tree, kProductKey, "omsc.idleTimerInterval"), sz("250"));
-    EXPECT_EQ(data(doc.tree, kProductKey, "name"), std::string("J\xFCrgen \x80\0", 9));
-    // hex(2) in the ANSI form is ANSI bytes, not UTF-16.
-    EXPECT_EQ(data(doc.tree, kProductKey, "exp"), std::string("%A%\0", 4));
+    }
 }
 
 TEST(RegFileParser, deletions_in_an_imported_file) {

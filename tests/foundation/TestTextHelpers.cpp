@@ -1,20 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "foundation/modCRC.h"
 #include "foundation/modCommon.h"
+#include "foundation/modHash.h"
 #include "foundation/modRes.h"
-#include "foundation/modUTC.h"
 
 using namespace orvex;
-
-TEST(utc, card_stamp_form_and_the_installed_clock) {
-    EXPECT_EQ(formatUtcStamp({2027, 1, 1, 0, 0, 0}, "YYYYMMDD", "HHMMSS"), "20270101T000000Z");
-    EXPECT_EQ(formatUtcStamp({2026, 12, 5, 9, 44, 7}, "YYYYMMDD", "HHMMSS"), "20261205T094407Z");
-    FixedClock fixed(DateTime{2030, 2, 3, 4, 5, 6});
-    installClock(&fixed);
-    EXPECT_EQ(utcNow(), (DateTime{2030, 2, 3, 4, 5, 6}));
-    installClock(nullptr);
-    EXPECT_GE(utcNow().year, 2024);
-}
 
 TEST(windows1252, round_trip_replacement_and_base_names) {
     EXPECT_EQ(utf8ToWindows1252("Grüße €"), "Gr\xfc\xdf" "e \x80");
@@ -59,4 +50,30 @@ TEST(textTable, every_offset_in_both_languages_and_lookup_by_base) {
     EXPECT_EQ(languageBaseFromSetting("002"), kLanguageEnglish);
     for (const char* german : {"001", "###Not Found###", "0", ""})
         EXPECT_EQ(languageBaseFromSetting(german), kLanguageGerman) << german;
+}
+
+TEST(crc16, known_answer_and_word_text_bounds) {
+    EXPECT_EQ(crc16("123456789"), 0xBB3D);
+    EXPECT_EQ(crc16(""), 0);
+    EXPECT_EQ(crcWordToText(0x1234), std::string("\x34\x12"));
+    EXPECT_EQ(crcWordToText(65536), "");
+    EXPECT_EQ(crcWordToText(-1), "");
+    EXPECT_EQ(crcTextToWord(std::string("\x34\x12\x99")), 0x1234);
+    EXPECT_EQ(crcTextToWord("x"), -1);
+    for (int n = 0; n <= 65535; ++n) ASSERT_EQ(crcTextToWord(crcWordToText(n)), n) << n;
+}
+
+TEST(hashText, standard_vectors_raw_lengths_and_unknown_algorithms) {
+    EXPECT_EQ(hashText("abc", kHashMd5, true), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(hashText("abc", kHashSha1, true), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    // MD5 of "jk8ssl" is 0000...: the raw form must keep its leading zero bytes.
+    const std::string raw = hashText("jk8ssl", kHashMd5, false);
+    ASSERT_EQ(raw.size(), 16u);
+    EXPECT_EQ(raw[0], '\0');
+    EXPECT_EQ(toHexText(raw), hashText("jk8ssl", kHashMd5, true));
+    EXPECT_EQ(hashText(std::string("a\0b", 3), kHashSha1, false).size(), 20u);
+    EXPECT_NE(hashText(std::string("a\0b", 3), kHashSha1, true), hashText("a", kHashSha1, true));
+    EXPECT_EQ(hashText("abc", 2, true), "");
+    EXPECT_EQ(hashText("abc", -1, false), "");
+    EXPECT_EQ(toHexText(std::string("\x05\x0a\xff", 3)), "050aff");
 }

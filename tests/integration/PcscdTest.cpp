@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "platform/pcsc/PcscBackend.h"
 #include "support/TestEnvironment.h"
@@ -25,20 +23,10 @@ constexpr const char* kFriendlyName = "Orvex Test Reader";
 
 struct Pcscd {
     ChildProcess process;  // stopped at exit by its destructor
-    std::string logPath, readerName, failure;
+    std::string logPath, readerName = std::string(kFriendlyName) + " 00 00", failure;  // the first of two readers
     int port = 0;
     bool started = false;
 } pcscd;
-
-template <typename Check>
-bool waitUntil(Check check) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!check()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 // A pcscd that has exited but was not yet reaped serves nothing: not counted.
 std::string otherPcscd() {
@@ -105,15 +93,11 @@ std::string startPcscd(const std::string& dir) {
                                                      << port << "\nLIBPATH " << ORVEX_VPCD_DRIVER << "\nCHANNELID "
                                                      << port << "\n"))
         return "cannot write the reader configuration in " + dir;
-    pcscd.readerName = std::string(kFriendlyName) + " 00 00";  // the first of the driver's two readers
     pcscd.logPath = dir + "/pcscd.log";
-    if (!pcscd.process.start({ORVEX_PCSCD_PATH, "--foreground", "--config", dir + "/reader.conf.d"}, pcscd.logPath))
+    if (!pcscd.process.start({ORVEX_PCSCD_PATH, "--foreground", "--config", dir + "/reader.conf.d"}, pcscd.logPath, pcscd.logPath))
         return "pcscd could not be started";
-    const bool listed = waitUntil([] { return !pcscd.process.running() || readerListed(); });
-    if (!pcscd.process.running()) return "pcscd could not start; its output:\n" + logTail();
-    if (listed) return {};
-    pcscd.process.stop();
-    return "pcscd started but did not list the reader \"" + pcscd.readerName + "\"; its output:\n" + logTail();
+    if (waitUntil([] { return !pcscd.process.running() || readerListed(); }, 10000) && pcscd.process.running()) return {};
+    return "pcscd did not start or did not list the reader \"" + pcscd.readerName + "\"; its output:\n" + logTail();
 }
 
 }  // namespace
@@ -129,21 +113,16 @@ void PcscdTest::SetUp() {
 
 void PcscdTest::TearDown() {
     emulator_.stop();
-    if (pcscd.failure.empty()) {
-        EXPECT_TRUE(waitForPresence(CardPresence::Absent));
-    }
+    EXPECT_TRUE(!pcscd.failure.empty() || waitForPresence(CardPresence::Absent));
 }
 
 const std::string& PcscdTest::readerName() const { return pcscd.readerName; }
 
-void PcscdTest::startCard(bool inserted, std::optional<unsigned> pullAfterUpdates) {
-    std::vector<std::string> argv{ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_};
-    if (!inserted) argv.push_back("--pulled");
-    if (pullAfterUpdates) argv.insert(argv.end(), {"--pull-after-updates", std::to_string(*pullAfterUpdates)});
-    ASSERT_TRUE(emulator_.start(argv, imagePath_ + ".log"));
-    if (inserted) {
-        ASSERT_TRUE(waitForPresence(CardPresence::Present)) << logTail();
-    }
+void PcscdTest::startCard(unsigned pullAfterUpdates) {
+    ASSERT_TRUE(emulator_.start({ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_,
+                                 "--pull-after-updates", std::to_string(pullAfterUpdates)},
+                                imagePath_ + ".log", imagePath_ + ".log"));
+    ASSERT_TRUE(waitForPresence(CardPresence::Present)) << logTail();
 }
 
 bool PcscdTest::pullCard() { return emulator_.signal(SIGUSR1) && waitForPresence(CardPresence::Absent); }
@@ -154,7 +133,7 @@ bool PcscdTest::waitForPresence(CardPresence wanted) {
     return waitUntil([&] {
         CardPresence presence = CardPresence::ReaderGone;
         return backend.cardPresence(readerName(), 0, presence).ok() && presence == wanted;
-    });
+    }, 10000);
 }
 
 std::string cardPattern(unsigned seed) {

@@ -1,17 +1,14 @@
 #pragma once
-// Fixture of the integration suite: one private pcscd for the whole program
-// (its own reader configuration with the virtual reader driver on a free
-// port, started by the first test, stopped at exit), one card emulator per
-// test. pcscd always serves /run/pcscd/pcscd.comm, so a pcscd that already
-// runs makes every test fail with that said plainly. Deadlines only guard
-// against hanging; no test asserts how long anything took.
+// One private pcscd for the whole program (its own reader configuration, the
+// virtual reader driver on a free port), one card emulator per test. pcscd
+// always serves /run/pcscd/pcscd.comm, so a pcscd that already runs makes every
+// test fail with that said plainly. Deadlines only guard against hanging.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
-#include "ChildProcess.h"
 #include "platform/mcard/MemoryCardBackend.h"
+#include "support/ChildProcess.h"
 
 namespace orvex::test {
 
@@ -21,8 +18,9 @@ protected:
     void TearDown() override;
 
     const std::string& readerName() const;
-    // Starts the emulator; with inserted, returns once pcscd sees the card.
-    void startCard(bool inserted, std::optional<unsigned> pullAfterUpdates = std::nullopt);
+    // Starts the emulator (pulling the card after that many updates, 0: never);
+    // returns once pcscd sees the card.
+    void startCard(unsigned pullAfterUpdates = 0);
     // Pulls or inserts the emulated card; true once pcscd has seen it.
     bool pullCard();
     bool insertCard();

@@ -1,5 +1,7 @@
 #pragma once
 // A memory-card back end held in memory; failNext makes its next call fail.
+// A caller that reaches outside the card stops the program.
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -36,14 +38,19 @@ public:
         return call([&] { type = s_.type; }, &reader);
     }
     Status read(const std::string& reader, uint32_t offset, uint32_t length, std::string& bytes) override {
+        inCard(offset, length);
         return call([&] { bytes = s_.memory.substr(offset, length); }, &reader);
     }
     Status write(const std::string& reader, uint32_t offset, const std::string& data) override {
+        inCard(offset, data.size());
         return call([&] { s_.memory.replace(offset, data.size(), data); }, &reader);
     }
     void release(const std::string&) override { ++s_.releases; }
 
 private:
+    void inCard(size_t offset, size_t length) const {
+        if (offset > s_.memory.size() || length > s_.memory.size() - offset) std::abort();
+    }
     template <typename Effect>
     Status call(Effect effect, const std::string* reader = nullptr) {
         if (reader) s_.readersUsed.push_back(*reader);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/sim/SimDirectory.h"
 #include "platform/sim/SimFaults.h"
 #include "platform/sim/SimulatedBackend.h"
 #include "support/TestEnvironment.h"
@@ -54,11 +55,10 @@ TEST_F(SimulatedBackendTest, ReadersAreFoldersListedInByteOrderAndPresenceFollow
     EXPECT_NE(missing.text().find("nowhere"), std::string::npos);
 }
 
-TEST_F(SimulatedBackendTest, CardTypeDefaultsTo15AndIsReadFromCardType) {
+// Without card.type a card is of type 15, as every command-line and window test shows.
+TEST_F(SimulatedBackendTest, CardTypeIsReadFromCardType) {
     const std::string dir = addReader("r");
     uint8_t type = 0;
-    ASSERT_TRUE(backend.cardType("r", type).ok());
-    EXPECT_EQ(type, 15);
     writeFileBytes(dir + "/card.type", " 7\r\n");
     ASSERT_TRUE(backend.cardType("r", type).ok());
     EXPECT_EQ(type, 7);
@@ -68,7 +68,7 @@ TEST_F(SimulatedBackendTest, CardTypeDefaultsTo15AndIsReadFromCardType) {
     }
 }
 
-TEST_F(SimulatedBackendTest, ACardFileOfTheWrongSizeIsNoUsableCard) {
+TEST_F(SimulatedBackendTest, ACardFileOfTheWrongSizeIsNoUsableCardAndReadOnlyRefusesWrites) {
     addReader("r", std::string(100, 'x'));
     EXPECT_EQ(presence("r"), CardPresence::Present);
     uint8_t type = 15;
@@ -77,13 +77,10 @@ TEST_F(SimulatedBackendTest, ACardFileOfTheWrongSizeIsNoUsableCard) {
     EXPECT_EQ(backend.read("r", 0, 10, bytes).fault(), BackendFault::Card);
     EXPECT_FALSE(backend.write("r", 0, "y").ok());
     EXPECT_EQ(readFileBytes(root + "/r/card.bin"), std::string(100, 'x'));
-}
-
-TEST_F(SimulatedBackendTest, ReadOnlyRefusesWritesAndKeepsTheCard) {
-    const std::string dir = addReader("r", std::string(16384, '\0'), "read_only=1\n");
-    EXPECT_EQ(backend.write("r", 0, "x").fault(), BackendFault::Protected);
+    const std::string dir = addReader("ro", std::string(16384, '\0'), "read_only=1\n");
+    EXPECT_EQ(backend.write("ro", 0, "x").fault(), BackendFault::Protected);
     EXPECT_EQ(readFileBytes(dir + "/card.bin"), std::string(16384, '\0'));
-    EXPECT_TRUE(backend.read("r", 0, 1, bytes).ok());
+    EXPECT_TRUE(backend.read("ro", 0, 1, bytes).ok());
 }
 
 TEST_F(SimulatedBackendTest, PullAfterWritesPullsTheCardRightAfterTheNthWrite) {
@@ -123,6 +120,32 @@ TEST(SimFaults, KeysValuesAndNoise) {
     EXPECT_FALSE(faults.readOnly);
     EXPECT_FALSE(SimFaults::parse("pull_after_writes=99999999999\n").pullAfterWrites.has_value());
     EXPECT_EQ(SimFaults::parse("latency_ms=999999999").latencyMs, SimFaults::kMaxLatencyMs);
+}
+
+// Plugging, inserting and pulling as such run in every command-line test.
+TEST(SimDirectory, a_pulled_card_goes_back_whole_and_names_that_are_not_one_folder_are_refused) {
+    const std::string dir = makeTempDir("sim") + "/readers";
+    platform::SimDirectory sim(dir);
+    ASSERT_TRUE(sim.init().ok());
+    const std::string image(16384, 'q');
+    ASSERT_TRUE(sim.insert("", image).ok());  // the first reader by name
+    EXPECT_EQ(sim.insert("", std::nullopt).error, platform::SimError::CardPresent);
+    ASSERT_TRUE(sim.remove("").ok());
+    EXPECT_EQ(sim.remove("").error, platform::SimError::NoCard);
+    ASSERT_TRUE(sim.insert("", std::nullopt).ok());
+    EXPECT_EQ(readFileBytes(dir + "/" + platform::SimDirectory::kDefaultReader + "/card.bin"), image);
+
+    for (const char* name : {"", "..", "../escape", "a/b", "a\\b"}) {
+        EXPECT_FALSE(sim.plug(name).ok()) << name;
+        EXPECT_FALSE(sim.unplug(name).ok()) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir + "/../escape"));
+    EXPECT_EQ(sim.insert("absent", std::nullopt).error, platform::SimError::NoSuchReader);
+    // init keeps what is there: the default reader is not added a second time.
+    ASSERT_TRUE(sim.unplug(platform::SimDirectory::kDefaultReader).ok());
+    ASSERT_TRUE(sim.plug("Only").ok());
+    ASSERT_TRUE(sim.init().ok());
+    EXPECT_EQ(sim.readers(), std::vector<std::string>{"Only"});
 }
 
 }  // namespace

@@ -85,12 +85,23 @@ TEST_F(TextCommandLibraryTest, MemoryCommandsMoveExactlyTheAnnouncedBytesOrNothi
     EXPECT_EQ(state.memory.substr(100, 3), "xyz");
 }
 
+// Commands are matched exactly; offsets and lengths are plain decimals inside the card.
 TEST_F(TextCommandLibraryTest, ResetAndUnlockAreAcceptedOtherCommandsRefused) {
     EXPECT_EQ(send("Card,Reset").code, 0);
-    EXPECT_EQ(state.releases, 1);
+    EXPECT_EQ(send("Card,reset").code, 0);  // the driver's tick spells it so
     EXPECT_EQ(send("Card,Unlock").code, 0);
-    EXPECT_EQ(send("Card,Eject").code, scard32::kUnknownCommand);
-    EXPECT_EQ(send("Card,MemRead,16380,5").code, scard32::kUnknownCommand);
+    EXPECT_EQ(state.releases, 2);
+    EXPECT_EQ(send("Card,MemRead,16383,1").code, 0);
+    EXPECT_EQ(send("Card,MemWrite,0,16384", 200, std::string(16384, 'w')).code, 0);
+    state.readersUsed.clear();
+    for (const std::string text :
+         {"Card,Eject", "card,info,status", "Card,Info,Status ", " Card,Reset", "Card,RESET", "Card",
+          "Card,Info,Status\n", "Device,Info", "Card,MemRead,16383,2", "Card,MemRead,16384,1", "Card,MemRead,0,0",
+          "Card,MemRead,064,32", "Card,MemRead,+64,32", "Card,MemRead,-1,32", "Card,MemRead, 64,32",
+          "Card,MemRead,64,32,", "Card,MemRead,64,32,1", "Card,MemRead,64", "Card,MemRead,,32", "Card,MemRead,64,",
+          "Card,MemRead,4294967360,1", "Card,MemRead,99999,1", "Card,MemRead,1e3,1", "Card,MemWrite,0,16385"})
+        EXPECT_EQ(send(text).code, scard32::kUnknownCommand) << text;
+    EXPECT_EQ(send(std::string("Card,Reset\0x", 12)).code, scard32::kUnknownCommand);
     EXPECT_TRUE(state.readersUsed.empty());
 }
 

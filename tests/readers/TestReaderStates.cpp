@@ -1,8 +1,6 @@
 // The state words of both drivers' polling ticks, one stateChange per change,
-// the card reset on coming online, the polling intervals, and the texts of
-// memory-card codes in the drivers' log lines.
+// the card reset on coming online, the polling intervals.
 #include "ReaderTestBase.h"
-#include "readers/mcardErrorText.h"
 
 namespace orvex::test {
 namespace {
@@ -87,12 +85,6 @@ TEST_F(ReaderStates, PollingIntervalsFromTheSettings) {
         setInterval("omsc.idleTimerInterval", setting);
         EXPECT_EQ(makeChipdrive()->pollingInterval(), expected) << '"' << setting << '"';
     }
-}
-
-TEST(mcardErrorText, NameThenUpperCaseHexWithoutLeadingZeros) {
-    EXPECT_EQ(mcardErrorText(0x0u), "MCARD_S_SUCCESS (0x0)");
-    EXPECT_EQ(mcardErrorText(0xA0100833u), "MCARD_E_INVALID_CHAL_RESP_ID (0xA0100833)");
-    EXPECT_EQ(mcardErrorText(0x1Fu), "unknown error (0x1F)");
 }
 
 }  // namespace

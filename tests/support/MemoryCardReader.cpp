@@ -6,30 +6,6 @@ namespace orvex::test {
 
 MemoryCardReader::MemoryCardReader(char fill) : memory_(kCardSize, fill) {}
 
-std::string MemoryCardReader::bytes(int32_t offset, int32_t length) const {
-    return memory_.substr(static_cast<size_t>(offset), static_cast<size_t>(length));
-}
-
-void MemoryCardReader::setBytes(int32_t offset, const std::string& data) {
-    memory_.replace(static_cast<size_t>(offset), data.size(), data);
-    memory_.resize(kCardSize);
-}
-
-void MemoryCardReader::resetCounters() {
-    counters_ = {};
-    writes_.clear();
-}
-
-bool MemoryCardReader::Start(const std::string&) {
-    running_ = true;
-    return true;
-}
-
-void MemoryCardReader::restart() {
-    Stopp();
-    Start({});
-}
-
 bool MemoryCardReader::inCard(int32_t offset, int32_t length) {
     return offset >= 0 && length >= 0 && offset <= kCardSize - length;
 }

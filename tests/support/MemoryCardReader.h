@@ -23,20 +23,16 @@ public:
         int64_t bytesRead = 0;
         int64_t bytesWritten = 0;
     };
-    struct WriteCall {
-        int32_t offset;
-    };
+    struct WriteCall { int32_t offset; };
 
     // A running reader with an "active" card filled with fill.
     explicit MemoryCardReader(char fill = ' ');
 
-    // --- the card --------------------------------------------------------
     std::string& memory() { return memory_; }
     const std::string& memory() const { return memory_; }
-    std::string bytes(int32_t offset, int32_t length) const;
-    void setBytes(int32_t offset, const std::string& data);
+    std::string bytes(int32_t offset, int32_t length) const { return memory_.substr(offset, length); }
+    void setBytes(int32_t offset, const std::string& data) { memory_.replace(offset, data.size(), data), memory_.resize(kCardSize); }
 
-    // --- faults ----------------------------------------------------------
     // The state word cardConnected and cardState answer.
     void setCardState(const std::string& word) { cardState_ = word; }
     // Refuses the n-th write call (1-based, counted since the last
@@ -47,16 +43,14 @@ public:
     void acceptAllWrites() { refuseFrom_ = refuseTo_ = 0; }
     void failReads(bool on) { failReads_ = on; }
 
-    // --- what happened ---------------------------------------------------
     const Counters& counters() const { return counters_; }
     const std::vector<WriteCall>& writes() const { return writes_; }
-    void resetCounters();
+    void resetCounters() { counters_ = {}, writes_.clear(); }
 
-    // --- reader ----------------------------------------------------------
     readerEvents& EventSource() override { return events_; }
-    bool Start(const std::string& readerName) override;
+    bool Start(const std::string&) override { return running_ = true; }
     void Stopp() override { running_ = false; }
-    void restart() override;
+    void restart() override { Stopp(), Start({}); }
     std::string cardState() const override { return cardState_; }
     bool isRunning() const override { return running_; }
     int16_t progress() const override { return 0; }

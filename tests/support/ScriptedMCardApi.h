@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DriverUnavailable.h"
 #include "platform/mcard/MCardApi.h"
 
 namespace orvex::test {
@@ -56,7 +57,17 @@ public:
         return a ? a->code : kOk;
     }
     Code SCardListReadersA(int32_t context, const std::string& groups, std::string& buffer,
-                           uint32_t& length) override;
+                           uint32_t& length) override {
+        const auto a = enter("SCardListReadersA", {context, length}, groups);
+        if (a && a->code != kOk) return a->code;
+        if (readers.empty()) return 0x8010002Eu;  // PC/SC: no reader attached
+        std::string list;
+        for (const auto& name : readers) list += name + '\0';
+        list += '\0';
+        length = static_cast<uint32_t>(std::min(list.size(), buffer.size()));
+        buffer.replace(0, length, list, 0, length);
+        return kOk;
+    }
     Code SCardReleaseContext(int32_t context) override {
         return plain(enter("SCardReleaseContext", {context}));
     }
@@ -114,8 +125,15 @@ public:
 
 private:
     // Records the call and takes its scripted answer; throws for a missing library.
-    std::optional<Answer> enter(const std::string& function, std::vector<int64_t> numbers,
-                                std::string text = {});
+    std::optional<Answer> enter(const std::string& function, std::vector<int64_t> numbers, std::string text = {}) {
+        calls.push_back({function, std::move(numbers), std::move(text)});
+        auto& queue = scripts_[function];
+        if (queue.empty()) return std::nullopt;
+        Answer answer = std::move(queue.front());
+        queue.pop_front();
+        if (answer.unavailable) throw platform::DriverUnavailable("scripted: " + function);
+        return answer;
+    }
     static Code plain(const std::optional<Answer>& a) { return a ? a->code : kOk; }
     bool inMemory(uint32_t offset, uint32_t length) const {
         return offset <= memory.size() && length <= memory.size() - offset;

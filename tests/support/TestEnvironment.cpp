@@ -4,8 +4,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "foundation/appInfo.h"
 
@@ -48,16 +46,6 @@ std::string makeTempDir(const std::string& stem) {
     std::string pattern = dirStore() + "/" + stem + "-XXXXXX";
     if (!mkdtemp(pattern.data())) std::abort();
     return pattern;
-}
-
-std::string readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace orvex::test

@@ -3,14 +3,11 @@
 #include <QLabel>
 #include <QTest>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "cards/orvexcard.h"
 #include "foundation/clsRegistry.h"
 #include "platform/mcard/MCardApi.h"
 #include "platform/qt/QtEventLoop.h"
-#include "platform/sim/SimDirectory.h"
 #include "readers/readerSCM.h"
 #include "samplefile/SampleFileMaker.h"
 #include "samplefile/file7kx.h"
@@ -18,35 +15,16 @@
 #include "wizard/Startup.h"
 
 namespace orvex::test {
-namespace {
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-}  // namespace
 
 WizardWorld::WizardWorld(const std::string& settings) {
     const std::string d = dir();
     const std::string registry = d + "/registry";
     std::filesystem::create_directories(registry);
-    writeBytes(registry + "/HKCU.reg",
-               "Windows Registry Editor Version 5.00\r\n\r\n"
-               "[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
-               "\"ocardlog\"=\"" + d + "/trace.log\"\r\n" + settings);
-    writeBytes(registry + "/HKLM.reg",
-               "Windows Registry Editor Version 5.00\r\n\r\n"
-               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
-               "\"omsc.idleTimerInterval\"=\"20\"\r\n\"omsc.onlineTimerInterval\"=\"20\"\r\n");
+    writeTestSettings(registry, d + "/trace.log", settings);
     qputenv("ORVEXCARD_REGISTRY_DIR", QByteArray::fromStdString(registry));
     qputenv("ORVEXCARD_SIM", QByteArray::fromStdString(d + "/sim"));
     qputenv("XDG_STATE_HOME", QByteArray::fromStdString(d + "/state"));
-    platform::SimDirectory(d + "/sim").init();
+    sim().init();
     wizard::MessageBox::setNextAnswer(QMessageBox::Ok);
     wizard::MessageBox::clearShown();
 }
@@ -56,27 +34,6 @@ WizardWorld::~WizardWorld() { window_.reset(); }
 wizard::frmMain* WizardWorld::start(const QStringList& arguments) {
     window_ = wizard::startWizard(arguments);
     return window_.get();
-}
-
-void WizardWorld::plug(const std::string& reader) const {
-    platform::SimDirectory(dir() + "/sim").plug(reader);
-}
-
-void WizardWorld::unplugAll() const {
-    platform::SimDirectory sim(dir() + "/sim");
-    for (const std::string& r : sim.readers()) sim.unplug(r);
-}
-
-void WizardWorld::insert(const std::string& bytes, const std::string& reader) const {
-    platform::SimDirectory(dir() + "/sim").insert(reader, bytes);
-}
-
-std::string WizardWorld::card(const std::string& reader) const {
-    return readBytes(dir() + "/sim/" + reader + "/card.bin");
-}
-
-void WizardWorld::setFaults(const std::string& lines) const {
-    writeBytes(dir() + "/sim/" + kReader + "/faults", lines);
 }
 
 bool WizardWorld::prepareCard(int kind, const std::string& duration, bool combine,
@@ -105,7 +62,7 @@ std::string WizardWorld::sampleBytes(const std::string& creator) {
 
 QString WizardWorld::sample(const std::string& name, const std::string& creator) const {
     const std::string path = dir() + "/" + name;
-    writeBytes(path, sampleBytes(creator));
+    writeFileBytes(path, sampleBytes(creator));
     return QString::fromStdString(path);
 }
 
@@ -117,7 +74,5 @@ QString WizardWorld::text(const char* label) const {
 std::string WizardWorld::setting(const std::string& value) const {
     return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, value);
 }
-
-std::string WizardWorld::trace() const { return readBytes(dir() + "/trace.log"); }
 
 }  // namespace orvex::test

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/sim/SimDirectory.h"
+#include "support/TestEnvironment.h"
 #include "wizard/frmMain.h"
 
 class QLabel;
@@ -28,12 +30,15 @@ public:
     wizard::frmMain& window() { return *window_; }
     void closeWindow() { window_.reset(); }
 
-    void plug(const std::string& reader) const;
-    void unplugAll() const;
-    // A blank card, or the given bytes, in the reader.
-    void insert(const std::string& bytes = std::string(16384, ' '), const std::string& reader = kReader) const;
-    std::string card(const std::string& reader = kReader) const;
-    void setFaults(const std::string& lines) const;
+    platform::SimDirectory sim() const { return platform::SimDirectory(dir() + "/sim"); }
+    void plug(const std::string& reader) const { sim().plug(reader); }
+    void unplugAll() const {
+        for (const std::string& r : sim().readers()) sim().unplug(r);
+    }
+    // A blank card in the reader.
+    void insert() const { sim().insert(kReader, std::string(16384, ' ')); }
+    std::string card() const { return readFileBytes(dir() + "/sim/" + kReader + "/card.bin"); }
+    void setFaults(const std::string& lines) const { writeFileBytes(dir() + "/sim/" + kReader + "/faults", lines); }
     // Formats the inserted card as a drink (1) or station (2) card, without
     // the window; with a duration also loads the sample with these flags.
     bool prepareCard(int kind, const std::string& duration = {}, bool combine = false,
@@ -44,7 +49,7 @@ public:
 
     QString text(const char* label) const;
     std::string setting(const std::string& value) const;
-    std::string trace() const;
+    std::string trace() const { return readFileBytes(dir() + "/trace.log"); }
     std::string dir() const { return dir_.path().toStdString(); }
 
 private:
