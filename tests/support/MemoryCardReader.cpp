@@ -27,7 +27,7 @@ int32_t MemoryCardReader::writeOffset(int32_t offset, int32_t& length, std::stri
         length = static_cast<int32_t>(data.size());
     }
     const bool accepted = length > 0 && inCard(offset, length) && !refusesCall(call);
-    writes_.push_back({offset});
+    writes_.push_back({offset, length, accepted});
     if (!accepted) return 0;
     data.resize(static_cast<size_t>(length), ' ');
     memory_.replace(static_cast<size_t>(offset), data.size(), data);

@@ -23,7 +23,7 @@ public:
         int64_t bytesRead = 0;
         int64_t bytesWritten = 0;
     };
-    struct WriteCall { int32_t offset; };
+    struct WriteCall { int32_t offset; int32_t length; bool accepted; };
 
     // A running reader with an "active" card filled with fill.
     explicit MemoryCardReader(char fill = ' ');
