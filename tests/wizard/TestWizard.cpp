@@ -120,12 +120,14 @@ void TestWizard::blankCardIsFormattedToTaskPage() {
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("unformatted / unknown"));
     QVERIFY(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w));
     child<QRadioButton>(w, "optCardType1_1")->setChecked(true);
+    child<QCheckBox>(w, "chkRewriteable")->setChecked(true);
     QTest::keyClick(&w, Qt::Key_Return);
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageTasks), kWaitMs);
     // The labels of the last identification (a slow start may identify twice).
     QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), nameLine("OrvexCard"), kWaitMs);
     QCOMPARE(world.text("lblCardType"), QStringLiteral("Type: OrvexStation"));
     QVERIFY(world.card().find("ocard/2.1.0/") != std::string::npos);
+    QCOMPARE(world.card().substr(55, 8), std::string("1-0-0   "));  // rewritable
 }
 
 void TestWizard::sampleWrittenByteForByte() {
