@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,18 +29,19 @@ struct Pcscd {
     bool started = false;
 } pcscd;
 
-// A pcscd that has exited but was not yet reaped serves nothing: not counted.
-std::string otherPcscd() {
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc", error)) {
-        std::ifstream in(entry.path() / "stat");
-        std::string stat;  // "pid (comm) state ..."
-        std::getline(in, stat);
-        const size_t end = stat.rfind(')');
-        if (stat.find(" (pcscd) ") != std::string::npos && stat.compare(end + 2, 1, "Z") != 0)
-            return entry.path().filename().string();
-    }
-    return {};
+constexpr const char* kPcscdSocket = "/run/pcscd/pcscd.comm";
+
+// True when something already answers on the PC/SC socket: a pcscd, or a
+// socket kept open to start one on demand. Run through run_private.sh the
+// socket directory is private, so a system pcscd outside does not count.
+bool socketServed() {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", kPcscdSocket);
+    const bool served = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) ::close(fd);
+    return served;
 }
 
 // Binds to the port (0: any) and returns the port bound, or 0.
@@ -81,9 +83,9 @@ std::string startPcscd(const std::string& dir) {
     if (std::string(ORVEX_PCSCD_PATH).empty()) return "pcscd is not installed (run scripts/setup.sh)";
     if (std::string(ORVEX_VPCD_DRIVER).empty())
         return "the virtual reader driver of vsmartcard-vpcd is not installed (run scripts/setup.sh)";
-    if (const std::string pid = otherPcscd(); !pid.empty())
-        return "another pcscd is already running (pid " + pid +
-               "); the suite needs its own pcscd on /run/pcscd/pcscd.comm, stop the other one first";
+    if (socketServed())
+        return std::string("another pcscd already serves ") + kPcscdSocket +
+               "; run the suite through ctest (which gives it a private /run/pcscd) or stop the other one";
     pcscd.port = freePortPair();
     if (pcscd.port == 0) return "no free pair of TCP ports for the virtual reader";
     fs::create_directories(dir + "/reader.conf.d");

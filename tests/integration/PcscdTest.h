@@ -1,8 +1,10 @@
 #pragma once
 // One private pcscd for the whole program (its own reader configuration, the
 // virtual reader driver on a free port), one card emulator per test. pcscd
-// always serves /run/pcscd/pcscd.comm, so a pcscd that already runs makes every
-// test fail with that said plainly. Deadlines only guard against hanging.
+// always serves /run/pcscd/pcscd.comm; ctest runs the program through
+// run_private.sh, which gives it a /run/pcscd of its own, so a system pcscd is
+// neither seen nor touched. Something already answering on that socket makes
+// every test fail with that said plainly. Deadlines only guard against hanging.
 #include <gtest/gtest.h>
 
 #include <string>
