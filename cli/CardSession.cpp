@@ -5,9 +5,7 @@
 #include <vector>
 
 #include "platform/mcard/MemoryCardBackend.h"
-#include "platform/scard32/SCard32Api.h"
-#include "readers/readerChipdrive.h"
-#include "readers/readerSCM.h"
+#include "readers/makeReader.h"
 
 namespace orvex::cli {
 namespace {
@@ -58,11 +56,7 @@ bool CardSession::waitFor(double seconds, const std::function<bool()>& done, con
 
 bool CardSession::startDriver() {
     started_ = loop_.now();
-    if (settings_.api == ReaderApi::SCM) {
-        reader_ = std::make_unique<readerSCM>(platform::makeMCardApi(), loop_);
-    } else {
-        reader_ = std::make_unique<readerChipdrive>(platform::makeSCard32Api(), loop_);
-    }
+    reader_ = makeReader(static_cast<int32_t>(settings_.api), loop_);
     // One progress step per memory piece moved: the reader calls that cost.
     reader_->EventSource().subscribe({[this] { ++memoryCalls_; }, nullptr, nullptr});
     return reader_->Start(settings_.readerName);

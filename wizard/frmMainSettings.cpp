@@ -3,8 +3,7 @@
 #include "foundation/appInfo.h"
 #include "foundation/clsRegistry.h"
 #include "platform/mcard/MCardApi.h"
-#include "platform/scard32/SCard32Api.h"
-#include "readers/readerChipdrive.h"
+#include "readers/makeReader.h"
 #include "readers/readerSCM.h"
 #include "ui_frmMain.h"
 #include "wizard/MessageBox.h"
@@ -16,8 +15,8 @@
 namespace orvex::wizard {
 namespace {
 
-constexpr int kApiChipdrive = 0;
-constexpr int kApiSCM = 1;
+constexpr int kApiChipdrive = kReaderApiChipdrive;
+constexpr int kApiSCM = kReaderApiSCM;
 
 const char* apiSettingText(int index) {
     if (index == kApiChipdrive) return "SCARD";
@@ -33,11 +32,7 @@ void frmMain::Init() {
         bool started = false;
         {
             Work work(*this);
-            if (readerApi_ == kApiSCM) {
-                rd_ = std::make_unique<readerSCM>(platform::makeMCardApi(), loop_);
-            } else {
-                rd_ = std::make_unique<readerChipdrive>(platform::makeSCard32Api(), loop_);
-            }
+            rd_ = makeReader(readerApi_, loop_);
             subscription_ = rd_->EventSource().subscribe({
                 [this] { readerEvents_progressChange(); },
                 [this] { readerEvents_progressMaxChange(); },
