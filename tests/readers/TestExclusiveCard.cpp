@@ -17,21 +17,26 @@ protected:
         scard->calls.clear();
     }
     bool scm() const { return GetParam() == Driver::SCM; }
-    // The calls that hold, let go of or write the card, in order.
+    // The calls that hold, let go of, read or write the card, in order.
     Lines cardCalls() const {
         Lines out;
-        if (scm()) {
-            for (const auto& c : mcard->calls)
-                if (c.function != "MCardWaitForCardState") out.push_back(c.function == "MCardWriteMemory" ? "write" : c.function);
-        } else {
-            for (const auto& c : scard->calls)
-                if (c.command.rfind("Card,Mem", 0) == 0 || c.command.rfind("Card,Lock", 0) == 0 || c.command == "Card,Unlock")
-                    out.push_back(c.command.rfind("Card,MemWrite", 0) == 0 ? "write" : c.command);
+        for (std::string call : scm() ? mcardFunctions() : scard->commands()) {
+            if (call == "MCardWriteMemory" || call.starts_with("Card,MemWrite")) out.push_back("write");
+            else if (call == "MCardReadMemory" || call.starts_with("Card,MemRead")) out.push_back("read");
+            else if (call.find("Transaction") != std::string::npos || call.find("Lock") != std::string::npos ||
+                     call == "Card,Unlock")
+                out.push_back(call);
         }
         return out;
     }
+    Lines mcardFunctions() const {
+        Lines out;
+        for (const auto& c : mcard->calls) out.push_back(c.function);
+        return out;
+    }
+    const char* beginCall() const { return scm() ? "MCardBeginTransaction" : "Card,Lock"; }
     Lines held(Lines inside) const {
-        inside.insert(inside.begin(), scm() ? "MCardBeginTransaction" : "Card,Lock");
+        inside.insert(inside.begin(), beginCall());
         inside.push_back(scm() ? "MCardEndTransaction" : "Card,Unlock");
         return inside;
     }
@@ -99,7 +104,7 @@ TEST_P(ExclusiveCardTest, WaitsForAnotherProgramThenGivesUpUntouched) {
     EXPECT_FALSE(card.formatCard(cardTypeDrink, "serial", 65535, true));
     EXPECT_FALSE(card.verifyCard());
     EXPECT_EQ(memory(), before);
-    EXPECT_EQ(cardCalls().size(), 2u * (retriesInWait + 1));  // attempts to hold, nothing else
+    EXPECT_EQ(cardCalls(), Lines(2 * (retriesInWait + 1), beginCall()));  // attempts to hold, nothing else
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, ExclusiveCardTest, ::testing::Values(Driver::SCM, Driver::Chipdrive),
