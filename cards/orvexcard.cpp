@@ -85,11 +85,16 @@ int16_t orvexcard::assign(reader& rd) {
     return -2;
 }
 
+// No reader assigned: nothing to hold, and the card objects refuse anyway.
+ExclusiveCard orvexcard::holdCard() { return reader_ ? reader_->beginExclusive() : ExclusiveCard(nullptr); }
+
 bool orvexcard::verifyCard() {
     setOCardDefinedType(cardTypeNone);
     setOCardDataError(false);
     setOCardFound(false);
     if (!reader_) return false;
+    const ExclusiveCard hold = holdCard();
+    if (!hold) return false;
     return verifyCard_chkalg();
 }
 
@@ -196,8 +201,9 @@ bool orvexcard::formatCard(int32_t kind, const std::string& serial, int32_t coun
              std::to_string(counter) + ", " + (writeable ? "True" : "False") + ")");
     bool ok = false;
     if (kind == cardTypeDrink || kind == cardTypeStation) {
+        const ExclusiveCard hold = holdCard();
         int32_t full = kFullPlaybCounter;
-        ok = cardOf(kind).formatCard(utf8ToWindows1252(serial), full, writeable);
+        ok = hold && cardOf(kind).formatCard(utf8ToWindows1252(serial), full, writeable);
     }
     setOCardDefinedType(cardTypeNone);
     setOCardDataError(false);
@@ -215,7 +221,8 @@ bool orvexcard::writeFile7kx(const file7kx& file, int32_t& kind, const std::stri
         return false;
     }
     CardObject& card = cardOf(kind);
-    if (!card.stageFile7kx(file)) return false;
+    const ExclusiveCard hold = holdCard();
+    if (!hold || !card.stageFile7kx(file)) return false;
     if (!ensureCardType(kind)) {
         kind = cardTypeNone;
         return false;

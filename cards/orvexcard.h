@@ -14,12 +14,17 @@
 // the duration and the station flags. A card pulled on the way fails to
 // verify, or verifies without a sample, or with exactly its old or exactly
 // its new content.
+//
+// Each verification, format and sample write holds the card for itself
+// (reader::beginExclusive): no other program reads or writes it meanwhile.
+// One that cannot have the card within the reader's wait fails untouched.
 #include <cstdint>
 #include <string>
 
 #include "cards/odrinkcard.h"
 #include "cards/otherapycard.h"
 #include "foundation/clsLog.h"
+#include "readers/ExclusiveCard.h"
 
 namespace orvex {
 
@@ -82,6 +87,7 @@ private:
     bool verifyCard_chkalg();
     Guess guessCardType();
     bool ensureCardType(int32_t kind);
+    ExclusiveCard holdCard();
 
     CardObject& cardOf(int32_t kind);
     bool headerVerifies(CardObject& card);

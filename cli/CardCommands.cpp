@@ -128,8 +128,9 @@ std::optional<int32_t> chosenKind(const CliOptions& o) {
 bool cardPulled(CardSession& session) { return session.rd().cardConnected() != state::kActive; }
 
 // Why a card operation failed, for the operator: the card left the reader,
-// or the given message.
+// another program kept it, or the given message.
 std::string failureReason(CardSession& session, const std::string& otherwise) {
+    if (session.rd().cardHeldElsewhere()) return text(msg::kCardInUse);
     return cardPulled(session) ? text(msg::kCardPulled) : otherwise;
 }
 
@@ -273,8 +274,9 @@ int cmdWriteBatch(CardSession& session, const CliOptions& o, const file7kx& file
 int cmdDump(CardSession& session, const std::string& path) {
     std::string bytes;
     {
+        const ExclusiveCard hold = session.rd().beginExclusive();
         OperationMeter meter(session.rd());
-        bytes = session.rd().readOffset(0, kCardSize, false);
+        if (hold) bytes = session.rd().readOffset(0, kCardSize, false);
     }
     if (bytes.size() != static_cast<size_t>(kCardSize)) {
         fail(failureReason(session, text(msg::kReadFailed)));
@@ -293,8 +295,9 @@ int cmdRestore(CardSession& session, const std::string& image) {
     int32_t length = kCardSize;
     int32_t written = 0;
     {
+        const ExclusiveCard hold = session.rd().beginExclusive();
         OperationMeter meter(session.rd());
-        written = session.rd().writeOffset(0, length, image, false);
+        if (hold) written = session.rd().writeOffset(0, length, image, false);
     }
     if (written != kCardSize) {
         fail(failureReason(session, text(msg::kWriteFailed)));

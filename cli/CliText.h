@@ -77,6 +77,7 @@ constexpr int kSimCard = 9085;
 constexpr int kSimNoCardIn = 9086;
 constexpr int kSimPulledWaiting = 9087;
 constexpr int kUnreadable = 9088;
+constexpr int kCardInUse = 9110;
 }  // namespace msg
 
 }  // namespace orvex::cli

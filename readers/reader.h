@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "readers/ExclusiveCard.h"
 #include "readers/readerEvents.h"
 
 namespace orvex {
@@ -58,6 +59,17 @@ public:
     // event waits until it is false again: destroyed mid-write, a driver
     // stops after the current piece and leaves the card half written.
     virtual bool operationRunning() const { return false; }
+
+    // Takes the card for one operation (a format, a sample write, a dump, a
+    // restore, a verification) so that no other program reads or writes it
+    // until the hold goes. Waits a bounded time, letting events run, while
+    // another program holds the card; an empty hold when it could not be had.
+    // Holds nest: an inner one within an outer is held at once. A reader
+    // with no one to share its card with is held at once.
+    virtual ExclusiveCard beginExclusive() { return ExclusiveCard(nullptr); }
+    // True when the last beginExclusive gave up because another program
+    // kept the card for the whole wait.
+    virtual bool cardHeldElsewhere() const { return false; }
 };
 
 }  // namespace orvex

@@ -150,6 +150,46 @@ void readerBase::followUpSoon() {
     }
 }
 
+ExclusiveCard readerBase::beginExclusive() {
+    if (!running_) return {};
+    if (holds_ == 0 && !takeCard()) return {};
+    ++holds_;
+    return ExclusiveCard([this, alive = life(), generation = holdGeneration_] {
+        if (!alive.expired()) endHold(generation);
+    });
+}
+
+bool readerBase::takeCard() {
+    const Life alive = life();
+    const WaitScope scope(*this);
+    heldElsewhere_ = false;
+    const platform::LoopTime due = loop_.now() + kHoldWait;
+    for (;;) {
+        const Hold answer = holdCard();
+        if (answer == Hold::Taken) return true;
+        if (answer == Hold::Failed) {
+            logLine(className_ + ".beginExclusive: failed, the card cannot be held");
+            return false;
+        }
+        if (loop_.now() >= due) {
+            heldElsewhere_ = true;
+            logLine(className_ + ".beginExclusive: failed, another program holds the card");
+            return false;
+        }
+        if (!pause(kHoldRetrySeconds) || !running_) return false;
+    }
+}
+
+void readerBase::endHold(int generation) {
+    if (generation == holdGeneration_ && holds_ > 0 && --holds_ == 0) releaseCard();
+}
+
+void readerBase::forgetHolds() {
+    if (holds_ > 0) releaseCard();
+    holds_ = 0;
+    ++holdGeneration_;
+}
+
 void readerBase::releaseCommon() {
     Timer1_.reset();
     events_.reset();

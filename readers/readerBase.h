@@ -16,6 +16,11 @@
 // interval, the Chipdrive card reset) before it raises stateChange, so a
 // handler that throws cannot leave it undone; a stateChange whose handler
 // threw is raised again on the next tick, even for the same word.
+//
+// A card operation holds the card (beginExclusive): the driver tries to take
+// it, and while another program holds it, tries again with events running
+// until kHoldWait has passed on the loop's clock. Holds nest; the card is
+// let go when the outermost one ends.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -45,11 +50,19 @@ public:
     std::string readOffset(int32_t offset, int32_t length, bool trimmed) final;
     int32_t writeOffset(int32_t offset, int32_t& length, std::string data, bool trimmed) final;
     bool operationRunning() const override { return busy_ || waiting_ > 0; }
+    ExclusiveCard beginExclusive() override;
+    bool cardHeldElsewhere() const override { return heldElsewhere_; }
+
+    // How long a card operation waits for a card that another program holds.
+    static constexpr platform::LoopTime kHoldWait{5000};
+    static constexpr double kHoldRetrySeconds = 0.025;
 
     // The polling timer's current interval in milliseconds (0: not polling).
     int32_t pollingInterval() const { return Timer1_ ? Timer1_->Interval() : 0; }
 
 protected:
+    // One attempt to hold the connected card for this program alone.
+    enum class Hold { Taken, Busy, Failed };
     // The repetitions one readOffset call has used; all its pieces share them.
     struct ReadCall {
         int repetitions = 0;
@@ -77,6 +90,9 @@ protected:
     // The end of a Start that succeeded: a driver that has not polled yet
     // takes the card's state at once rather than after the first interval.
     void firstTickSoon();
+    // A stopped driver has let go of its card: the holds still open end
+    // without touching the card, and the next one takes the card anew.
+    void forgetHolds();
     // Stops polling and lets go of the event carrier; a driver's destructor
     // calls it before its last log line.
     void releaseCommon();
@@ -96,6 +112,10 @@ protected:
     // "active"/"valid" from "failed"/"disconnected".
     virtual void onDisconnectedEntered() {}
     virtual void resetCard() {}
+    // Takes the card without waiting: Busy while another program holds it.
+    virtual Hold holdCard() = 0;
+    // Lets go of the card holdCard took.
+    virtual void releaseCard() = 0;
 
 private:
     class BusyScope;
@@ -111,6 +131,9 @@ private:
     // The read loop; nothing when a piece failed or the driver went away.
     std::optional<std::string> readPieces(int32_t offset, int32_t length);
     int16_t readInterval(const char* valueName) const;
+    // Tries holdCard until it answers Taken or Failed or kHoldWait is over.
+    bool takeCard();
+    void endHold(int generation);
     // Raises stateChange on a new word, or again when the last raise threw.
     bool setCardState(const std::string& word);
     bool setProgressMax(int32_t value);
@@ -135,6 +158,9 @@ private:
     bool stateUndelivered_ = false;
     std::string lastTickFailure_;
     int waiting_ = 0;
+    int holds_ = 0;
+    int holdGeneration_ = 0;
+    bool heldElsewhere_ = false;
     std::string className_;
     platform::EventLoop& loop_;
     std::shared_ptr<const int> life_ = std::make_shared<const int>(0);

@@ -68,6 +68,7 @@ bool readerChipdrive::Start(const std::string&) {
 }
 
 void readerChipdrive::Stopp() {
+    forgetHolds();
     setRunning(false);
     SendCMD("Card,Unlock");
     logLine("readerChipdrive.Stopp()");
@@ -159,6 +160,14 @@ bool readerChipdrive::writePiece(int32_t offset, int32_t& pieceLength, const std
     return call(memCommand("MemWrite", offset, pieceLength), piece, pieceLength, output,
                 outputLength) == 0;
 }
+
+readerBase::Hold readerChipdrive::holdCard() {
+    const int32_t code = query("Card,Lock").code;
+    if (code == 0) return Hold::Taken;
+    return code == platform::scard32::kCardHeldElsewhere ? Hold::Busy : Hold::Failed;
+}
+
+void readerChipdrive::releaseCard() { SendCMD("Card,Unlock"); }
 
 void readerChipdrive::onDisconnectedEntered() { SendCMD("Card,Unlock"); }
 

@@ -45,6 +45,8 @@ private:
     bool readPiece(int32_t offset, int32_t& pieceLength, std::string& buffer,
                    ReadCall& call) override;
     bool writePiece(int32_t offset, int32_t& pieceLength, const std::string& piece) override;
+    Hold holdCard() override;
+    void releaseCard() override;
     void onDisconnectedEntered() override;
     void resetCard() override;
 

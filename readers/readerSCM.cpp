@@ -80,6 +80,7 @@ bool readerSCM::Start(const std::string& readerName) {
 }
 
 void readerSCM::Stopp() {
+    forgetHolds();
     setRunning(false);
     shutdown();
     logLine("readerSCM.Stopp()");
@@ -193,6 +194,26 @@ bool readerSCM::connectCard() {
     logLine("readerSCM.connectCard: failed, wrong card type, " + mcardErrorText(attrib));
     disconnect();
     return false;
+}
+
+// A card that was connected anew since has lost the hold with its old
+// handle; the library ended it then.
+readerBase::Hold readerSCM::holdCard() {
+    if (cardHandle_ == 0) return Hold::Failed;
+    const mcard_code code = guarded([&] { return api_->MCardBeginTransaction(cardHandle_); });
+    if (code == mc::kCardHeldElsewhere) return Hold::Busy;
+    if (code != mc::MCARD_S_SUCCESS) {
+        logLine("readerSCM.beginExclusive: failed, " + mcardErrorText(code));
+        return Hold::Failed;
+    }
+    heldHandle_ = cardHandle_;
+    return Hold::Taken;
+}
+
+void readerSCM::releaseCard() {
+    if (heldHandle_ != 0 && heldHandle_ == cardHandle_)
+        guarded([&] { return api_->MCardEndTransaction(heldHandle_); });
+    heldHandle_ = 0;
 }
 
 bool readerSCM::readPiece(int32_t offset, int32_t& pieceLength, std::string& buffer, ReadCall&) {

@@ -42,6 +42,8 @@ private:
     bool readPiece(int32_t offset, int32_t& pieceLength, std::string& buffer,
                    ReadCall& call) override;
     bool writePiece(int32_t offset, int32_t& pieceLength, const std::string& piece) override;
+    Hold holdCard() override;
+    void releaseCard() override;
     // Runs one library call; a library that has gone missing answers as an
     // internal error instead of throwing into the tick or the caller.
     template <typename Call>
@@ -53,6 +55,7 @@ private:
     int32_t SCardCtx_ = 0;
     int32_t MCardCtx_ = 0;
     int32_t cardHandle_ = 0;
+    int32_t heldHandle_ = 0;  // the handle holdCard took the card on
     std::string dllVersion_;
 };
 

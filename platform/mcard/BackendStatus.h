@@ -15,6 +15,7 @@ enum class BackendFault {
     Card,       // the card answered wrongly or the exchange broke down
     Range,      // offset or length outside the card
     Protected,  // the card refuses writes
+    Busy,       // another program holds the card for an operation of its own
 };
 
 class BackendStatus {

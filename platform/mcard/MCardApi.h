@@ -39,6 +39,8 @@ constexpr uint32_t kAttribCardType = 0;   // MCardGetAttrib attribute id
 constexpr uint32_t kExpectCardPresent = 0x20;  // MCardWaitForCardState expected state
 constexpr int32_t kStatePresent = 4;      // reported state: a card is present
 constexpr uint32_t kWaitTimeoutMs = 100;
+// MCardBeginTransaction: another program holds the card (the PC/SC code).
+constexpr mcard_code kCardHeldElsewhere = 0x8010000Bu;
 }  // namespace mcard
 
 class MCardApi {
@@ -72,6 +74,11 @@ public:
     // Writes length bytes of data; length receives the number written.
     virtual mcard_code MCardWriteMemory(int32_t cardHandle, uint8_t zone, uint32_t offset,
                                         const std::string& data, uint32_t& length) = 0;
+    // Holds the card of cardHandle for this program alone until
+    // MCardEndTransaction or until the handle is disconnected. Does not wait:
+    // kCardHeldElsewhere while another program holds it.
+    virtual mcard_code MCardBeginTransaction(int32_t cardHandle) = 0;
+    virtual mcard_code MCardEndTransaction(int32_t cardHandle) = 0;
 };
 
 // The program's memory-card API: the simulated reader when ORVEXCARD_SIM is

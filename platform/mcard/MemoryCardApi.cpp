@@ -89,6 +89,9 @@ mcard_code MemoryCardApi::MCardInitialize(int32_t scardContext, const std::strin
 mcard_code MemoryCardApi::MCardShutdown(int32_t mcardContext) {
     const auto found = mcardContexts_.find(mcardContext);
     if (found == mcardContexts_.end()) return mcard::MCARD_E_NOT_INITIALIZED;
+    for (const auto& [handle, context] : cardHandles_) {
+        if (context == mcardContext) endHold(handle);
+    }
     std::erase_if(cardHandles_, [&](const auto& entry) { return entry.second == mcardContext; });
     backend_->release(found->second);
     mcardContexts_.erase(found);
@@ -129,6 +132,7 @@ mcard_code MemoryCardApi::MCardGetAttrib(int32_t cardHandle, uint32_t attribId, 
 mcard_code MemoryCardApi::MCardDisconnect(int32_t cardHandle, uint32_t) {
     const std::string* reader = readerOfHandle(cardHandle);
     if (!reader) return mcard::MCARD_E_INVALID_PARAMETER;
+    endHold(cardHandle);
     backend_->release(*reader);
     cardHandles_.erase(cardHandle);
     return mcard::MCARD_S_SUCCESS;
@@ -187,6 +191,27 @@ mcard_code MemoryCardApi::MCardWriteMemory(int32_t cardHandle, uint8_t zone, uin
         return failed("MCardWriteMemory", status, mcard::MCARD_W_NOT_ALL_DATA_WRITTEN);
     }
     return mcard::MCARD_S_SUCCESS;
+}
+
+mcard_code MemoryCardApi::MCardBeginTransaction(int32_t cardHandle) {
+    const std::string* reader = readerOfHandle(cardHandle);
+    if (!reader) return mcard::MCARD_E_INVALID_PARAMETER;
+    const BackendStatus status = backend_->beginExclusive(*reader);
+    if (status.fault() == BackendFault::Busy) return mcard::kCardHeldElsewhere;
+    if (!status.ok()) return failed("MCardBeginTransaction", status, mcard::MCARD_E_UNKNOWN_CARD);
+    holding_.insert(cardHandle);
+    return mcard::MCARD_S_SUCCESS;
+}
+
+mcard_code MemoryCardApi::MCardEndTransaction(int32_t cardHandle) {
+    if (!readerOfHandle(cardHandle)) return mcard::MCARD_E_INVALID_PARAMETER;
+    endHold(cardHandle);
+    return mcard::MCARD_S_SUCCESS;
+}
+
+void MemoryCardApi::endHold(int32_t cardHandle) {
+    if (!holding_.erase(cardHandle)) return;
+    if (const std::string* reader = readerOfHandle(cardHandle)) backend_->endExclusive(*reader);
 }
 
 const std::string* MemoryCardApi::readerOfHandle(int32_t cardHandle) const {

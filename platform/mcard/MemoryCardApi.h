@@ -2,7 +2,8 @@
 // The memory-card API over a reader back end. Contexts and handles are small
 // positive numbers issued here; an unknown one is refused with a code, never
 // trusted. Every back end failure is logged with its symbolic cause and turns
-// into an MCard code; a read or write either moves all bytes or fails.
+// into an MCard code; a read or write either moves all bytes or fails. A
+// transaction ends with its handle at the latest.
 #include <map>
 #include <memory>
 #include <set>
@@ -41,17 +42,22 @@ public:
                                uint32_t& length) override;
     mcard_code MCardWriteMemory(int32_t cardHandle, uint8_t zone, uint32_t offset, const std::string& data,
                                 uint32_t& length) override;
+    mcard_code MCardBeginTransaction(int32_t cardHandle) override;
+    mcard_code MCardEndTransaction(int32_t cardHandle) override;
 
 private:
     const std::string* readerOfHandle(int32_t cardHandle) const;
     mcard_code memoryCheck(const std::string* reader, uint8_t zone, uint32_t offset, uint32_t length) const;
     mcard_code failed(const char* call, const BackendStatus& status, mcard_code cardCode);
     int32_t issue() { return nextId_++; }
+    // Ends the hold of a handle that goes away.
+    void endHold(int32_t cardHandle);
 
     std::unique_ptr<MemoryCardBackend> backend_;
     std::set<int32_t> scardContexts_;
     std::map<int32_t, std::string> mcardContexts_;  // context -> reader name
     std::map<int32_t, int32_t> cardHandles_;        // handle -> mcard context
+    std::set<int32_t> holding_;                     // handles in a transaction
     int32_t nextId_ = 1;
 };
 

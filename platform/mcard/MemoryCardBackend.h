@@ -37,6 +37,15 @@ public:
     // Drops whatever connection to the reader's card is held, so the next call
     // starts afresh (after a reset or a disconnect).
     virtual void release(const std::string& reader) = 0;
+
+    // Takes the reader's card for this process alone until endExclusive, so
+    // no other program reads or writes it in between. Does not wait: a card
+    // that another program holds answers a Busy failure at once, and the
+    // caller decides how long to try again. Reads and writes outside a hold
+    // stay shared.
+    virtual BackendStatus beginExclusive(const std::string& reader) = 0;
+    // Ends the hold; nothing when none is held.
+    virtual void endExclusive(const std::string& reader) = 0;
 };
 
 // The simulated reader when ORVEXCARD_SIM is set and not empty, PC/SC otherwise.

@@ -139,11 +139,53 @@ BackendStatus PcscBackend::write(const std::string& reader, uint32_t offset, con
     return status;
 }
 
+// Closing a connection also ends a transaction on it.
 void PcscBackend::release(const std::string& reader) {
     const auto found = connections_.find(reader);
     if (found == connections_.end()) return;
     SCardDisconnect(found->second.handle, SCARD_LEAVE_CARD);
     connections_.erase(found);
+}
+
+// SCardBeginTransaction itself waits without limit while another program
+// holds the card, so a call that finds the card held is answered Busy at
+// once, and the transaction is begun only on a card nobody holds. A card
+// another program reset is connected afresh once.
+BackendStatus PcscBackend::beginExclusive(const std::string& reader) {
+    if (held_.contains(reader)) return BackendStatus::success();
+    LONG code = SCARD_S_SUCCESS;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Connection connection;
+        BackendStatus status = connect(reader, connection);
+        if (status.ok()) status = heldElsewhere(connection);
+        if (!status.ok()) return status;
+        code = SCardBeginTransaction(connection.handle);
+        if (code == SCARD_S_SUCCESS) {
+            held_.insert(reader);
+            return status;
+        }
+        release(reader);
+        if (code != SCARD_W_RESET_CARD) break;
+    }
+    return failure(code, "SCardBeginTransaction");
+}
+
+void PcscBackend::endExclusive(const std::string& reader) {
+    if (!held_.erase(reader)) return;
+    const auto found = connections_.find(reader);
+    if (found != connections_.end()) SCardEndTransaction(found->second.handle, SCARD_LEAVE_CARD);
+}
+
+// The service refuses a status query on a card another connection holds in
+// a transaction.
+BackendStatus PcscBackend::heldElsewhere(const Connection& connection) {
+    DWORD state = 0;
+    DWORD protocol = 0;
+    DWORD atrLength = 0;
+    const LONG code = SCardStatus(connection.handle, nullptr, nullptr, &state, &protocol, nullptr, &atrLength);
+    if (code == SCARD_E_SHARING_VIOLATION)
+        return BackendStatus::failure(BackendFault::Busy, "SCardStatus: " + pcscFailureText(static_cast<uint32_t>(code)));
+    return BackendStatus::success();
 }
 
 BackendStatus PcscBackend::ensureContext() {
@@ -160,6 +202,8 @@ BackendStatus PcscBackend::connect(const std::string& reader, Connection& connec
         connection = found->second;
         return BackendStatus::success();
     }
+    if (held_.contains(reader))
+        return BackendStatus::failure(BackendFault::NoCard, "the connection that held the card was lost");
     const BackendStatus status = ensureContext();
     if (!status.ok()) return status;
     const LONG code = SCardConnect(context_, reader.c_str(), SCARD_SHARE_SHARED,

@@ -3,9 +3,14 @@
 // context is opened on first use and opened again after the service went
 // away; a card connection is kept per reader and dropped on any failure, so a
 // pulled or reset card is connected afresh on the next call.
+//
+// An exclusive hold is a PC/SC transaction on the reader's connection. A
+// connection lost while held is not made again until the hold ends: calls
+// fail instead, so no byte moves outside the transaction it belongs to.
 #include <PCSC/winscard.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/mcard/MemoryCardBackend.h"
@@ -26,6 +31,8 @@ public:
                        std::string& bytes) override;
     BackendStatus write(const std::string& reader, uint32_t offset, const std::string& data) override;
     void release(const std::string& reader) override;
+    BackendStatus beginExclusive(const std::string& reader) override;
+    void endExclusive(const std::string& reader) override;
 
 private:
     struct Connection {
@@ -37,11 +44,13 @@ private:
     BackendStatus connect(const std::string& reader, Connection& connection);
     BackendStatus failure(LONG code, const std::string& call);
     BackendStatus readerState(const std::string& reader, DWORD known, uint32_t waitMs, DWORD& state);
+    BackendStatus heldElsewhere(const Connection& connection);
     void forgetContext();
 
     SCARDCONTEXT context_ = 0;
     bool hasContext_ = false;
     std::map<std::string, Connection> connections_;
+    std::set<std::string> held_;  // readers whose card this back end holds
 };
 
 }  // namespace orvex::platform

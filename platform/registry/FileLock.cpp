@@ -13,20 +13,30 @@ namespace orvex::platform {
 FileLock::~FileLock() { release(); }
 
 bool FileLock::acquire(const std::string& lockPath, int timeoutMs) {
-    release();
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) ||
-            std::chrono::steady_clock::now() >= deadline) {
-            ::close(fd);
-            return false;
-        }
+    for (;;) {
+        const Attempt attempt = tryAcquire(lockPath);
+        if (attempt != Attempt::Busy) return attempt == Attempt::Taken;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+FileLock::Attempt FileLock::tryAcquire(const std::string& lockPath) {
+    release();
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return Attempt::Failed;
+    int result = 0;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const bool busy = errno == EWOULDBLOCK;
+        ::close(fd);
+        return busy ? Attempt::Busy : Attempt::Failed;
+    }
     fd_ = fd;
-    return true;
+    return Attempt::Taken;
 }
 
 void FileLock::release() {

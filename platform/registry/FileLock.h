@@ -1,13 +1,18 @@
 #pragma once
 // An exclusive advisory lock (flock) on a lock file, held for the life of the
-// object. Waits a bounded time for another holder rather than forever, so a
-// stuck process cannot hang every other one.
+// object and honoured by every process that takes the same file's lock.
+// Waits a bounded time for another holder rather than forever, so a stuck
+// process cannot hang every other one; tryAcquire does not wait at all, for
+// callers that keep their own clock. The one place that knows how a lock is
+// taken on this system.
 #include <string>
 
 namespace orvex::platform {
 
 class FileLock {
 public:
+    enum class Attempt { Taken, Busy, Failed };
+
     FileLock() = default;
     ~FileLock();
     FileLock(const FileLock&) = delete;
@@ -16,6 +21,9 @@ public:
     // Creates the lock file if needed; false when it cannot be created or the
     // lock is not had within timeoutMs.
     bool acquire(const std::string& lockPath, int timeoutMs);
+    // One attempt: Busy while another holder has it, Failed when the lock
+    // file cannot be opened or created.
+    Attempt tryAcquire(const std::string& lockPath);
     void release();
     bool held() const { return fd_ >= 0; }
 

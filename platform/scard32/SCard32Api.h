@@ -9,6 +9,8 @@
 
 namespace orvex::platform {
 
+// "Card,Lock" holds the card for this program alone, without waiting, until
+// "Card,Unlock".
 class SCard32Api {
 public:
     virtual ~SCard32Api() = default;
@@ -20,6 +22,11 @@ public:
                                 int32_t& inputLength, std::string& output,
                                 int32_t& outputLength) = 0;
 };
+
+namespace scard32 {
+// "Card,Lock" while another program holds the card.
+constexpr int32_t kCardHeldElsewhere = 8;
+}  // namespace scard32
 
 // The program's text-command library: the simulated reader when ORVEXCARD_SIM
 // is set, PC/SC otherwise; both use the first reader.

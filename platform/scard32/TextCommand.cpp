@@ -20,6 +20,7 @@ constexpr Word kPlainCommands[] = {
     {"Card,Info,Status", CommandKind::CardStatus},
     {"Card,Reset", CommandKind::CardReset},
     {"Card,reset", CommandKind::CardReset},
+    {"Card,Lock", CommandKind::CardLock},
     {"Card,Unlock", CommandKind::CardUnlock},
 };
 

@@ -17,6 +17,7 @@ enum class CommandKind {
     MemRead,       // "Card,MemRead,<offset>,<length>"
     MemWrite,      // "Card,MemWrite,<offset>,<length>"
     CardReset,     // "Card,Reset" and "Card,reset"
+    CardLock,      // "Card,Lock"
     CardUnlock,    // "Card,Unlock"
 };
 

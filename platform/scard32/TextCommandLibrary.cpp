@@ -34,8 +34,11 @@ int32_t TextCommandLibrary::run(const TextCommand& command, const std::string& i
                                 Buffer output) {
     switch (command.kind) {
     case CommandKind::Empty:
-    case CommandKind::CardUnlock:
         return scard32::kOk;
+    case CommandKind::CardLock:
+        return cardLock();
+    case CommandKind::CardUnlock:
+        return cardUnlock();
     case CommandKind::VersionText:
         return answer(output.bytes, output.length, versionText_);
     case CommandKind::DeviceStatus:
@@ -118,6 +121,24 @@ int32_t TextCommandLibrary::cardReset() {
     const int32_t code = firstReader(reader);
     if (code == scard32::kOk) backend_->release(reader);
     return code;
+}
+
+int32_t TextCommandLibrary::cardLock() {
+    if (!held_.empty()) return scard32::kOk;
+    std::string reader;
+    const int32_t code = firstReader(reader);
+    if (code != scard32::kOk) return code;
+    const BackendStatus status = backend_->beginExclusive(reader);
+    if (status.fault() == BackendFault::Busy) return scard32::kCardHeldElsewhere;
+    if (!status.ok()) return failed("Card,Lock", status);
+    held_ = reader;
+    return scard32::kOk;
+}
+
+int32_t TextCommandLibrary::cardUnlock() {
+    if (!held_.empty()) backend_->endExclusive(held_);
+    held_.clear();
+    return scard32::kOk;
 }
 
 int32_t TextCommandLibrary::firstReader(std::string& reader) {

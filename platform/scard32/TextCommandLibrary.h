@@ -3,7 +3,8 @@
 // first reader the back end lists. Codes: 0 = success, small positive numbers
 // for failures, so a caller's "positive code = no device" test holds. Answers
 // are written into the caller's buffer in place and never beyond the length
-// it gave; card bytes either all arrive or the call fails.
+// it gave; card bytes either all arrive or the call fails. "Card,Lock" holds
+// the first reader's card until "Card,Unlock".
 #include <memory>
 #include <string>
 
@@ -46,11 +47,14 @@ private:
     int32_t memRead(const TextCommand& command, Buffer output);
     int32_t memWrite(const TextCommand& command, const std::string& input, int32_t inputLength, Buffer output);
     int32_t cardReset();
+    int32_t cardLock();
+    int32_t cardUnlock();
     int32_t firstReader(std::string& reader);
     int32_t failed(const char* what, const BackendStatus& status);
 
     std::unique_ptr<MemoryCardBackend> backend_;
     std::string versionText_;
+    std::string held_;  // the reader whose card "Card,Lock" holds, or empty
 };
 
 }  // namespace orvex::platform

@@ -151,6 +151,26 @@ BackendStatus SimulatedBackend::writeOnce(const std::string& reader, uint32_t of
     return BackendStatus::success();
 }
 
+// A hold needs a card to hold; one already held here is simply kept.
+BackendStatus SimulatedBackend::beginExclusive(const std::string& reader) {
+    std::string path;
+    const BackendStatus status = cardFile(reader, path);
+    if (!status.ok()) return status;
+    if (holds_.contains(reader)) return status;
+    auto lock = std::make_unique<FileLock>();
+    const std::string lockPath = readerPath(reader) + "/" + sim::kLockFile;
+    switch (lock->tryAcquire(lockPath)) {
+    case FileLock::Attempt::Taken:
+        holds_[reader] = std::move(lock);
+        return status;
+    case FileLock::Attempt::Busy:
+        return BackendStatus::failure(BackendFault::Busy, "another program holds the card (" + lockPath + ")");
+    case FileLock::Attempt::Failed:
+        break;
+    }
+    return systemFailure(BackendFault::Card, lockPath);
+}
+
 BackendStatus SimulatedBackend::cardFile(const std::string& reader, std::string& path) {
     switch (presenceOf(reader)) {
     case CardPresence::ReaderGone:

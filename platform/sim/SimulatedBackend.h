@@ -4,10 +4,16 @@
 // type byte in card.type (decimal, default 15) and fault keys in `faults`.
 // A card.bin of any other size is an inserted card that is not a usable
 // memory card: it reports type 0 and refuses reads and writes.
+//
+// An exclusive hold is an advisory lock on the reader's card.lock, so it
+// holds against every process, this one's other back ends included. Reads
+// and writes outside a hold do not look at the lock.
 #include <map>
+#include <memory>
 #include <string>
 
 #include "platform/mcard/MemoryCardBackend.h"
+#include "platform/registry/FileLock.h"
 #include "platform/sim/SimFaults.h"
 
 namespace orvex::platform {
@@ -23,6 +29,8 @@ public:
                        std::string& bytes) override;
     BackendStatus write(const std::string& reader, uint32_t offset, const std::string& data) override;
     void release(const std::string&) override {}
+    BackendStatus beginExclusive(const std::string& reader) override;
+    void endExclusive(const std::string& reader) override { holds_.erase(reader); }
 
 private:
     BackendStatus cardFile(const std::string& reader, std::string& path);
@@ -34,6 +42,7 @@ private:
 
     std::string directory_;
     std::map<std::string, uint32_t> writesSincePull_;
+    std::map<std::string, std::unique_ptr<FileLock>> holds_;
 };
 
 }  // namespace orvex::platform

@@ -2,11 +2,12 @@
 // this machine and answers as a 16384-byte memory card whose bytes live in an
 // image file.
 //
-//   orvex_card_emulator --port N --image FILE [--pull-after-updates N]
+//   orvex_card_emulator --port N --image FILE [--pull-after-updates N] [--latency-ms N]
 //
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
 // (connects again); --pull-after-updates pulls it right after answering the
-// Nth successful UPDATE BINARY, so a test can break a write off mid-way.
+// Nth successful UPDATE BINARY, so a test can break a write off mid-way;
+// --latency-ms makes every answer take that long, as a slow card does.
 // SIGTERM or SIGINT ends the program.
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -38,6 +39,7 @@ struct Options {
     int port = 0;
     std::string image;
     uint32_t pullAfterUpdates = 0;  // 0: never
+    int latencyMs = 0;
 
     Options(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) {
@@ -46,6 +48,7 @@ struct Options {
             if (arg == "--port" && hasValue) port = std::atoi(argv[++i]);
             else if (arg == "--image" && hasValue) image = argv[++i];
             else if (arg == "--pull-after-updates" && hasValue) pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
+            else if (arg == "--latency-ms" && hasValue) latencyMs = std::atoi(argv[++i]);
             else fail("unknown argument " + arg);
         }
         if (port <= 0 || port > 65535 || image.empty()) fail("--port and --image are required");
@@ -138,6 +141,7 @@ private:
             if (!message) break;
             const uint32_t before = card_.updates();
             const auto reply = card_.handle(*message);
+            if (options_.latencyMs > 0) ::poll(nullptr, 0, options_.latencyMs);
             if (card_.updates() != before) saveImage(options_.image, card_.image());
             if (reply && !sendAll(fd_, *VpcdFrameReader::frame(*reply))) disconnect();
             if (card_.updates() != before && card_.updates() == options_.pullAfterUpdates) return disconnect(), false;

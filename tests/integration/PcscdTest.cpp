@@ -120,9 +120,10 @@ void PcscdTest::TearDown() {
 
 const std::string& PcscdTest::readerName() const { return pcscd.readerName; }
 
-void PcscdTest::startCard(unsigned pullAfterUpdates) {
+void PcscdTest::startCard(unsigned pullAfterUpdates, int latencyMs) {
     ASSERT_TRUE(emulator_.start({ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_,
-                                 "--pull-after-updates", std::to_string(pullAfterUpdates)},
+                                 "--pull-after-updates", std::to_string(pullAfterUpdates), "--latency-ms",
+                                 std::to_string(latencyMs)},
                                 imagePath_ + ".log", imagePath_ + ".log"));
     ASSERT_TRUE(waitForPresence(CardPresence::Present)) << logTail();
 }

@@ -23,6 +23,7 @@ public:
         std::vector<std::string> readersUsed;
         uint32_t lastWaitMs = 0;
         int releases = 0;
+        int holds = 0;  // exclusive holds begun and not yet ended
     };
 
     explicit FakeBackend(State& state) : s_(state) {}
@@ -46,6 +47,10 @@ public:
         return call([&] { s_.memory.replace(offset, data.size(), data); }, &reader);
     }
     void release(const std::string&) override { ++s_.releases; }
+    Status beginExclusive(const std::string& reader) override {
+        return call([&] { ++s_.holds; }, &reader);
+    }
+    void endExclusive(const std::string&) override { --s_.holds; }
 
 private:
     void inCard(size_t offset, size_t length) const {

@@ -122,6 +122,12 @@ public:
         memory.replace(offset, length, data, 0, length);
         return kOk;
     }
+    Code MCardBeginTransaction(int32_t cardHandle) override {
+        return plain(enter("MCardBeginTransaction", {cardHandle}));
+    }
+    Code MCardEndTransaction(int32_t cardHandle) override {
+        return plain(enter("MCardEndTransaction", {cardHandle}));
+    }
 
 private:
     // Records the call and takes its scripted answer; throws for a missing library.
