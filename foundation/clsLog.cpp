@@ -33,10 +33,22 @@ std::string timeStamp(const DateTime& t) {
 // takes UTF-8.
 std::string fileSystemPath(const std::string& ansiPath) { return windows1252ToUtf8(ansiPath); }
 
+// Opens the log for appending, creating it. Only a regular file is taken: a
+// FIFO or a device named as the log would block the program on opening or
+// take its lines elsewhere, so it counts as a log that cannot be written.
+std::ofstream openLog(const std::string& path) {
+    std::error_code ec;
+    const auto type = std::filesystem::status(fileSystemPath(path), ec).type();
+    std::ofstream out;
+    if (type == std::filesystem::file_type::not_found || type == std::filesystem::file_type::regular)
+        out.open(fileSystemPath(path), std::ios::binary | std::ios::app);
+    return out;
+}
+
 bool appendLine(const std::string& path, const std::string& line) {
     if (path.empty()) return false;
-    std::ofstream out(fileSystemPath(path), std::ios::binary | std::ios::app);
-    if (!out) return false;
+    std::ofstream out = openLog(path);
+    if (!out.is_open()) return false;
     out << line << "\r\n";
     out.close();
     return !out.fail();
@@ -70,8 +82,7 @@ std::string defaultPath() {
     std::string dir;
     if (ansiDirectory(programDirectory(), dir)) {
         const std::string candidate = dir + "/" + name;
-        std::ofstream probe(fileSystemPath(candidate), std::ios::binary | std::ios::app);
-        if (probe) return candidate;
+        if (openLog(candidate).is_open()) return candidate;
     }
     const std::string state = stateDirectory();
     std::error_code ec;

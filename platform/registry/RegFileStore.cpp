@@ -70,9 +70,10 @@ reg_code RegFileStore::endChange(uint32_t root, bool changed) {
 }
 
 reg_code RegFileStore::save(uint32_t root, RootFile& f) {
-    const bool saved =
-        (f.unrecognisedBytes.empty() || copyAside(f.path, f.unrecognisedBytes)) &&
-        replaceFile(f.path, RegFileWriter::write(rootKey(root), f.extras, root));
+    const std::string text = RegFileWriter::write(rootKey(root), f.extras, root);
+    const bool saved = text.size() <= kMaxFileSize &&
+                       (f.unrecognisedBytes.empty() || copyAside(f.path, f.unrecognisedBytes)) &&
+                       replaceFile(f.path, text);
     if (!saved) {
         f.loaded = false;  // memory holds the change the file did not get
         return reg::ERROR_REGISTRY_IO_FAILED;

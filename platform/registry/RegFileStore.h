@@ -27,8 +27,11 @@ namespace orvex::platform {
 
 class RegFileStore final : public MemoryRegistry {
 public:
-    // A settings file is a few kilobytes; anything past this is not ours.
-    static constexpr size_t kMaxFileSize = 8 * 1024 * 1024;
+    // A settings file is a few kilobytes; anything past this is not ours and
+    // is neither parsed (every process would spend seconds and tens of
+    // megabytes on it) nor written: a change that would make the file larger
+    // is refused.
+    static constexpr size_t kMaxFileSize = 256 * 1024;
     static constexpr int kLockTimeoutMs = 10000;
 
 protected:

@@ -24,6 +24,8 @@ public:
     std::unique_ptr<reader> startDriver(bool scm, platform::VirtualEventLoop& loop) const;
     // The card as it is now, or as it was when the fault pulled it.
     std::string card() const;
+    // The reader's folder: renaming it away unplugs the reader.
+    const std::string& readerDirectory() const { return dir_; }
 
 private:
     std::string root_, dir_;

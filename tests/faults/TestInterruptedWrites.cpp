@@ -2,8 +2,9 @@
 // through both drivers on the simulated reader. Whichever write the pull
 // follows, the card left behind does not verify, or verifies without a
 // sample, or (sample writes) with exactly its old or exactly its new content.
-#include "CardFixture.h"
+#include "cards/CardFixture.h"
 #include "cards/orvexcard.h"
+#include "faults/FaultScenario.h"
 #include "platform/eventloop/VirtualEventLoop.h"
 #include "samplefile/SampleFileMaker.h"
 #include "samplefile/file7kx.h"
@@ -14,20 +15,7 @@ using namespace orvex::test;
 
 namespace {
 
-// What a card offers a device: empty unless it verifies, else the file
-// length first, then kind, name, duration, flags, file fields and data.
-std::string contentOf(const std::string& image) {
-    MemoryCardReader rd;
-    rd.memory() = image;
-    orvexcard o;
-    if (o.assign(rd) != -1 || !o.verifyCard()) return {};
-    CardObject& c = o.cardObject();
-    return c.fileLength() + "|" + std::to_string(o.OCardDefinedType()) + "|" + c.cardName(true) +
-           "|" + c.cardDuration() + "|" +
-           std::to_string(o.cardCombineSeq() * 10 + o.cardPlacebo()) + "|" + c.fileLastModified() +
-           "|" + c.fileComments() + "|" + c.fileSerial() + "|" +
-           hashText(c.filedata(), kHashMd5, true);
-}
+using faults::contentOf;
 
 class InterruptedWrites : public CardFixture {
 protected:
@@ -40,20 +28,15 @@ protected:
 
     void SetUp() override {
         CardFixture::SetUp();
-        std::string old = sampleFileBytes({.stamp = "20230101T000000Z", .comment = "Old take"});
-        for (size_t i = old.size() - file7kx::kSampleBytes; i < old.size(); ++i) old[i] ^= 'Z';
-        ASSERT_TRUE(oldFile_.loadFromFile(writeSampleFile(old)));
-        ASSERT_TRUE(newFile_.loadFromFile(writeSampleFile(sampleFileBytes())));
+        ASSERT_TRUE(oldFile_.loadFromFile(writeSampleFile(faults::oldSampleBytes())));
+        ASSERT_TRUE(newFile_.loadFromFile(writeSampleFile(faults::newSampleBytes())));
     }
 
     std::string usedCard(int32_t kind, int32_t counter) {
-        MemoryCardReader rd;
-        orvexcard o;
         draws_ = 0;
-        EXPECT_TRUE(o.assign(rd) == -1 && o.formatCard(kind, "used", 0, true) && o.verifyCard());
-        EXPECT_TRUE(o.writeFile7kx(oldFile_, kind, "Old name", "600", true, true));
-        EXPECT_TRUE(counter == 65535 || o.cardObject().setCardPlaybCounter(counter));
-        return rd.memory();
+        std::string card = faults::usedCard(kind, oldFile_, counter);
+        EXPECT_FALSE(card.empty());
+        return card;
     }
 
     // The card in the simulated reader, taken and verified as the programs do,
@@ -87,10 +70,9 @@ protected:
             bool through = false;
             for (int32_t n = 1; n < 200 && !through; ++n) {
                 const auto [pulledOk, pulled] = run(scm, before, n, row, sample);
-                const std::string left = contentOf(pulled);
-                EXPECT_TRUE(left.empty() || left.starts_with("0|") ||
-                            (sample && (left == old || left == done)))
-                    << where << ", pulled after write " << n << ": verifies with " << left;
+                const faults::Outcome left = faults::classify(contentOf(pulled), old, done);
+                EXPECT_TRUE(left != faults::Outcome::Other && (sample || left != faults::Outcome::Old))
+                    << where << ", pulled after write " << n << ": " << faults::outcomeText(left);
                 through = pulledOk;
                 EXPECT_TRUE(!through || pulled == image)
                     << where << ", pulled after the last write";

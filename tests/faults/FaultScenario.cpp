@@ -1,0 +1,59 @@
+#include "faults/FaultScenario.h"
+
+#include "cards/orvexcard.h"
+#include "foundation/modHash.h"
+#include "samplefile/SampleFileMaker.h"
+#include "samplefile/file7kx.h"
+#include "support/MemoryCardReader.h"
+
+namespace orvex::test::faults {
+
+std::string oldSampleBytes() {
+    std::string old = sampleFileBytes({.stamp = "20230101T000000Z", .comment = "Old take"});
+    for (size_t i = old.size() - file7kx::kSampleBytes; i < old.size(); ++i) old[i] ^= 'Z';
+    return old;
+}
+
+std::string newSampleBytes() { return sampleFileBytes(); }
+
+std::string usedCard(int32_t kind, const file7kx& oldSample, int32_t counter) {
+    MemoryCardReader rd;
+    orvexcard o;
+    const bool made = o.assign(rd) == -1 && o.formatCard(kind, "used", 0, true) && o.verifyCard() &&
+                      o.writeFile7kx(oldSample, kind, "Old name", "600", true, true) &&
+                      (counter == 65535 || o.cardObject().setCardPlaybCounter(counter));
+    return made ? rd.memory() : std::string();
+}
+
+std::string contentOf(const std::string& image) {
+    MemoryCardReader rd;
+    rd.memory() = image;
+    orvexcard o;
+    if (o.assign(rd) != -1 || !o.verifyCard()) return {};
+    CardObject& c = o.cardObject();
+    return c.fileLength() + "|" + std::to_string(o.OCardDefinedType()) + "|" + c.cardName(true) + "|" +
+           c.cardDuration() + "|" + std::to_string(o.cardCombineSeq() * 10 + o.cardPlacebo()) + "|" +
+           c.fileLastModified() + "|" + c.fileComments() + "|" + c.fileSerial() + "|" +
+           hashText(c.filedata(), kHashMd5, true);
+}
+
+Outcome classify(const std::string& content, const std::string& oldContent, const std::string& newContent) {
+    if (content.empty()) return Outcome::NotVerified;
+    if (content == newContent) return Outcome::New;  // a format's new content has no sample either
+    if (content.starts_with("0|")) return Outcome::NoSample;
+    if (content == oldContent) return Outcome::Old;
+    return Outcome::Other;
+}
+
+const char* outcomeText(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::NotVerified: return "not verified";
+        case Outcome::NoSample: return "verified, file length 0";
+        case Outcome::Old: return "old content";
+        case Outcome::New: return "new content";
+        case Outcome::Other: return "OTHER SAMPLE";
+    }
+    return "?";
+}
+
+}  // namespace orvex::test::faults
