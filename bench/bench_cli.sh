@@ -2,6 +2,7 @@
 # Whole-process wall times of orvexcard on the simulated reader, through both
 # drivers, without and with a reader latency of 5 ms per memory call. Prints,
 # per command, medians over the runs: the whole process time (and its range),
+# its CPU time (user + system, which a busy machine does not inflate),
 # the time until the card was "active", the time of the card operation
 # itself; and the memory pieces of the operation and the memory calls of the
 # whole run. The verdict compares the median process time with the bound. With a latency, the bound is
@@ -27,21 +28,24 @@ reader="$ORVEXCARD_SIM/OrvexCard Simulated Reader 0"
 "$program" sim init >/dev/null
 "$program" sim insert --blank >/dev/null
 
-# Microseconds from the shell itself: no process started around the program.
-now_us() { local t=${EPOCHREALTIME/[.,]/}; echo "$t"; }
+# Wall and CPU (user + system) milliseconds of one whole process, from the
+# shell's own rusage: nothing started around the program.
+timed() {
+  local TIMEFORMAT='%3R %3U %3S'
+  { time "$@" >/dev/null 2>"$work/stderr" || true; } 2>&1 | awk '{ printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000 }'
+}
 field() { sed -n "s/.*$1=\([0-9-]*\).*/\1/p" <<<"$2"; }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 range() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s-%s", lo, hi }'; }
 
 # The floor: the same program started and ended without a reader.
-for _ in $(seq "$runs"); do
-  start=$(now_us); "$program" --help >/dev/null; echo $(( ($(now_us) - start) / 1000 ))
-done >"$work/floor"
+for _ in $(seq "$runs"); do timed "$program" --help; done >"$work/floor"
 echo "orvexcard on the simulated reader; $runs runs each, whole process wall time, median (min-max)"
-echo "process start and exit without a reader (--help): $(median <"$work/floor") ms ($(range <"$work/floor"))"
-printf '%-6s %-8s %-8s %10s %11s %9s %12s %6s %6s %8s %s\n' \
-  api command latency process_ms min-max active_ms operation_ms pieces calls bound_ms within
+echo "process start and exit without a reader (--help): $(cut -d' ' -f1 "$work/floor" | median) ms" \
+  "($(cut -d' ' -f1 "$work/floor" | range)), CPU $(cut -d' ' -f2 "$work/floor" | median) ms"
+printf '%-6s %-8s %-8s %10s %11s %7s %9s %12s %6s %6s %8s %s\n' \
+  api command latency process_ms min-max cpu_ms active_ms operation_ms pieces calls bound_ms within
 for api in scard mcard; do
   for latency in 0 5; do
     echo "latency_ms=$latency" > "$reader/faults"
@@ -51,24 +55,23 @@ for api in scard mcard; do
         write) args=(write "$work/bench.7kx") ;;
         *) args=("$command") ;;
       esac
-      : >"$work/process"; : >"$work/active"; : >"$work/operation"
+      : >"$work/times"; : >"$work/active"; : >"$work/operation"
       for _ in $(seq "$runs"); do
-        start=$(now_us)
-        "$program" --api "$api" --timings "${args[@]}" >/dev/null 2>"$work/stderr" || true
-        echo $(( ($(now_us) - start) / 1000 )) >>"$work/process"
+        timed "$program" --api "$api" --timings "${args[@]}" >>"$work/times"
         line=$(grep '^timings:' "$work/stderr" || true)
         field active_ms "$line" >>"$work/active"; field operation_ms "$line" >>"$work/operation"
         pieces=$(field reader_pieces "$line"); calls=$(field reader_calls "$line")
       done
-      process=$(median <"$work/process")
+      cut -d' ' -f1 "$work/times" >"$work/process"
+      process=$(median <"$work/process"); cpu=$(cut -d' ' -f2 "$work/times" | median)
       if [ "$latency" -gt 0 ]; then
         bound=$(awk -v c="${calls:-0}" -v l="$latency" 'BEGIN { printf "%d", 1.1 * c * l + 50 }')
       elif [ "$command" = status ] || [ "$command" = inspect ]; then bound=50
       else bound=100; fi
       within=yes; [ "$process" -le "$bound" ] || within=NO
       active=$(median <"$work/active"); operation=$(median <"$work/operation")
-      printf '%-6s %-8s %-8s %10d %11s %9s %12s %6s %6s %8d %s\n' "$api" "$command" "${latency}ms" "$process" \
-        "$(range <"$work/process")" "${active:--}" "${operation:--}" "${pieces:--}" "${calls:--}" "$bound" "$within"
+      printf '%-6s %-8s %-8s %10d %11s %7d %9s %12s %6s %6s %8d %s\n' "$api" "$command" "${latency}ms" "$process" \
+        "$(range <"$work/process")" "$cpu" "${active:--}" "${operation:--}" "${pieces:--}" "${calls:--}" "$bound" "$within"
     done
   done
 done

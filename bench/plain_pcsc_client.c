@@ -66,7 +66,6 @@ static int sendAll(SCARDCONTEXT context, const char* reader, FILE* apdus) {
         ++sent;
     }
     SCardDisconnect(card, SCARD_LEAVE_CARD);
-    fprintf(stderr, "plain client: %ld APDUs answered 90 00\n", sent);
     return 0;
 }
 
