@@ -22,6 +22,10 @@ if [ -z "${ORVEX_BENCH_IN_PRIVATE_NS:-}" ]; then
   export ORVEX_BENCH_IN_PRIVATE_NS=1
   exec "$here/../tests/integration/run_private.sh" "$0" "$program" "$emulator" "$runs"
 fi
+# ORVEX_BENCH_RT=1: pcscd, the emulator and both clients at a real-time
+# priority, so that on a busy machine they wait for a core as little as on a
+# quiet one.
+rt=(); [ -n "${ORVEX_BENCH_RT:-}" ] && rt=(chrt -f 10)
 pcscd=$(command -v pcscd || echo /usr/sbin/pcscd)
 vpcd=/usr/lib/pcsc/drivers/serial/libifdvpcd.so
 [ -x "$pcscd" ] && [ -f "$vpcd" ] || { echo "bench_pcsc: pcscd and vsmartcard-vpcd are needed (scripts/setup.sh)" >&2; exit 1; }
@@ -61,9 +65,9 @@ cp "$work/card.img" "$work/image.bin"
 
 pcscd_pid=
 start_pcscd() {  # extra pcscd options
-  "$pcscd" --foreground --config "$work/conf" "$@" >"$work/pcscd.log" 2>&1 &
+  "${rt[@]}" "$pcscd" --foreground --config "$work/conf" "$@" >"$work/pcscd.log" 2>&1 &
   pcscd_pid=$!; pids+=("$pcscd_pid")
-  "$emulator" --port "$port" --image "$work/card.img" >>"$work/emulator.log" 2>&1 &
+  "${rt[@]}" "$emulator" --port "$port" --image "$work/card.img" >>"$work/emulator.log" 2>&1 &
   emulator_pid=$!; pids+=("$emulator_pid")
   for _ in $(seq 100); do
     "$work/plain" "$reader" --wait 2>/dev/null && return 0
@@ -82,7 +86,7 @@ orvexcard() {  # api command file
 # shell's own rusage: nothing started around the program.
 timed() {
   local TIMEFORMAT='%3R %3U %3S'
-  { time "$@" >/dev/null 2>>"$work/timed.err" || echo "failed: ${*:1:2}" >>"$work/timed.err"; } 2>&1 | awk '{ printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000 }'
+  { time "${rt[@]}" "$@" >/dev/null 2>>"$work/timed.err" || echo "failed: ${*:1:2}" >>"$work/timed.err"; } 2>&1 | awk '{ printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000 }'
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
@@ -103,7 +107,7 @@ cmp -s "$work/dump-mcard.bin" "$work/image.bin" || { echo "bench_pcsc: the dump 
 
 # 2. Timed, without logging: orvexcard and the plain client alternately.
 start_pcscd
-echo "PC/SC path through a private pcscd $("$pcscd" --version | sed -n 's/^pcsc-lite version \(.*\)\.$/\1/p') with vpcd and the card emulator; $runs runs, whole processes, medians"
+echo "PC/SC path through a private pcscd $("$pcscd" --version | sed -n 's/^pcsc-lite version \(.*\)\.$/\1/p') with vpcd and the card emulator; $runs runs, whole processes, medians${rt:+; real-time priority}"
 # The floor: orvexcard started and ended without a reader (loading QtCore and
 # its libraries), which the plain client does not pay.
 for _ in $(seq "$runs"); do timed "$program" --help; done >"$work/floor"
@@ -115,7 +119,7 @@ for api in mcard scard; do
     file=$work/image.bin; [ "$command" = dump ] && file=$work/timed.bin
     : >"$work/ours"; : >"$work/theirs"
     for _ in $(seq "$runs"); do
-      timed orvexcard "$api" "$command" "$file" >>"$work/ours"
+      timed "$program" --api "$api" --reader "$reader" --wait 10 "$command" "$file" >>"$work/ours"
       timed "$work/plain" "$reader" "$apdus" >>"$work/theirs"
     done
     ours=$(cut -d' ' -f1 "$work/ours" | median); theirs=$(cut -d' ' -f1 "$work/theirs" | median)

@@ -6,6 +6,8 @@
 # window's figures; first where and when it was measured. Figures, not tests:
 # a missed target is printed, not failed on.
 #   usage: bench/run_all.sh [build dir (build-bench)] [runs (7)]
+# ORVEX_BENCH_RT=1 runs the command-line and PC/SC timings at a real-time
+# priority (see bench_cli.sh): on a shared machine the closest to a quiet one.
 # The PC/SC comparison needs root (a private mount namespace); without it that
 # part is skipped with a note. Run at a quiet moment: on a busy machine every
 # wall time carries the wait for a free core.
@@ -25,7 +27,7 @@ echo "commit:   $(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git d
 echo "machine:  $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)"
 echo "system:   $(. /etc/os-release && echo "$PRETTY_NAME"), kernel $(uname -r)"
 echo "build:    Release (-O2 -DNDEBUG), $(c++ --version | head -n 1), Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6)"
-echo "load:     $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) at the start$niced"
+echo "load:     $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) at the start$niced${ORVEX_BENCH_RT:+, timings at real-time priority}"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_BENCH=ON -DORVEX_BUILD_TESTS=ON >/dev/null || exit 1
 targets=(orvexcard orvex_card_emulator bench_cards bench_backends wizard_bench)
