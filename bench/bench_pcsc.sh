@@ -28,7 +28,7 @@ fi
 rt=(); [ -n "${ORVEX_BENCH_RT:-}" ] && rt=(chrt -f 10)
 pcscd=$(command -v pcscd || echo /usr/sbin/pcscd)
 vpcd=/usr/lib/pcsc/drivers/serial/libifdvpcd.so
-[ -x "$pcscd" ] && [ -f "$vpcd" ] || { echo "bench_pcsc: pcscd and vsmartcard-vpcd are needed (scripts/setup.sh)" >&2; exit 1; }
+if [ ! -x "$pcscd" ] || [ ! -f "$vpcd" ]; then echo "bench_pcsc: pcscd and vsmartcard-vpcd are needed (scripts/setup.sh)" >&2; exit 1; fi
 
 work=$(mktemp -d)
 pids=()
@@ -38,7 +38,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-cc -O2 -Wall -Wextra -Werror "$here/plain_pcsc_client.c" $(pkg-config --cflags --libs libpcsclite) -o "$work/plain"
+read -ra pcsclite <<<"$(pkg-config --cflags --libs libpcsclite)"
+cc -O2 -Wall -Wextra -Werror "$here/plain_pcsc_client.c" "${pcsclite[@]}" -o "$work/plain"
 
 # The virtual reader driver serves two slots, on the port and the next one.
 port_free() { ! ss -Htln "sport = :$1" | grep -q .; }
@@ -53,7 +54,7 @@ printf 'FRIENDLYNAME "Orvex Bench Reader"\nDEVICENAME /dev/null:0x%X\nLIBPATH %s
   "$port" "$vpcd" "$port" > "$work/conf/vpcd"
 reader="Orvex Bench Reader 00 00"
 
-export ORVEXCARD_SIM= ORVEXCARD_REGISTRY_DIR="$work/registry"
+export ORVEXCARD_SIM='' ORVEXCARD_REGISTRY_DIR="$work/registry"
 export XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config"
 
 # A formatted drink card as the emulator's image, made on the simulated reader.

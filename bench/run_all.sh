@@ -12,7 +12,7 @@
 # part is skipped with a note. Run at a quiet moment: on a busy machine every
 # wall time carries the wait for a free core.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 build=${1:-build-bench}
 runs=${2:-7}
 
