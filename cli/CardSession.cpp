@@ -57,6 +57,8 @@ bool CardSession::waitFor(double seconds, const std::function<bool()>& done, con
 bool CardSession::startDriver() {
     started_ = loop_.now();
     reader_ = makeReader(static_cast<int32_t>(settings_.api), loop_);
+    // A batch's next card counts from its insertion, not an interval later.
+    reader_->setSettleNewCardAtOnce(true);
     // One progress step per memory piece moved: the reader calls that cost.
     reader_->EventSource().subscribe({[this] { ++memoryCalls_; }, nullptr, nullptr});
     return reader_->Start(settings_.readerName);

@@ -241,6 +241,7 @@ void readerBase::pollOnce() {
 void readerBase::onCardWordChanged(const std::string& word) {
     if (!isOnlineWord(word)) {
         Timer1_->setInterval(idleTimerInterval_);
+        if (settleNewCardAtOnce_ && word == state::kDetect && soonTicksLeft_ == 0) tickSoon();
         return;
     }
     Timer1_->setInterval(onlineTimerInterval_);

@@ -59,6 +59,10 @@ public:
 
     // The polling timer's current interval in milliseconds (0: not polling).
     int32_t pollingInterval() const { return Timer1_ ? Timer1_->Interval() : 0; }
+    // On: a card that a tick has just connected ("detect") is asked again at
+    // once, so a new card is "active" within one polling interval. The command
+    // line's batches want that; the window keeps "detect" for one interval.
+    void setSettleNewCardAtOnce(bool on) { settleNewCardAtOnce_ = on; }
 
 protected:
     // One attempt to hold the connected card for this program alone.
@@ -155,6 +159,7 @@ private:
     std::string lastTickState_;
     bool ticked_ = false;
     int soonTicksLeft_ = 0;
+    bool settleNewCardAtOnce_ = false;
     bool stateUndelivered_ = false;
     std::string lastTickFailure_;
     int waiting_ = 0;

@@ -38,6 +38,30 @@ TEST_F(FirstTick, StartAndRestartSetTheWordWithoutWaitingForAnInterval) {
     }
 }
 
+// A batch waits for the next card with the driver running: a card put in at
+// any moment is "active" within one polling interval, although the SCM driver
+// passes through "detect" on its way; the window keeps "detect" for a tick.
+TEST_F(FirstTick, CardPutInWhileRunningIsActiveWithinOnePollingIntervalWhenAsked) {
+    struct Row { Driver driver; bool atOnce; const char* after; };
+    const Row rows[] = {{Driver::SCM, true, "active"}, {Driver::Chipdrive, true, "active"},
+                        {Driver::SCM, false, "detect"}, {Driver::Chipdrive, false, "active"}};
+    for (const Row& row : rows) {
+        mcard->cardInserted = false;
+        scard->cardStatus = "wait";
+        auto driver = started(row.driver);
+        driver->setSettleNewCardAtOnce(row.atOnce);
+        loop.advance(1234ms);  // between two ticks
+        mcard->cardInserted = true;
+        scard->cardStatus = "active";
+        events.clear();
+        loop.advance(500ms);
+        EXPECT_EQ(events.back(), std::string("state:") + row.after)
+            << (row.driver == Driver::SCM ? "SCM " : "Chipdrive ") << row.atOnce;
+        loop.advance(500ms);
+        EXPECT_EQ(driver->cardState(), "active");
+    }
+}
+
 // A reader whose status keeps saying "detect" is asked at once twice, then at
 // the polling interval again.
 TEST_F(FirstTick, TicksAtOnceAreBoundedAndNeverComeWithoutAStart) {

@@ -1,0 +1,90 @@
+/* The plainest PC/SC client there is, as the yardstick of orvexcard's PC/SC
+ * path: one context, the reader list, one shared connection, then every APDU
+ * of a file (one command per line, in hex, as captured from orvexcard) sent
+ * in order; each must be answered with 90 00. Nothing else: no polling, no
+ * status queries, no reconnect.
+ *
+ *   plain_pcsc_client READER APDU_FILE   send the commands; exit 0 when all were answered 90 00
+ *   plain_pcsc_client READER --wait      wait (at most 10 s) until a card is in READER
+ *
+ * Build: cc -O2 plain_pcsc_client.c $(pkg-config --cflags --libs libpcsclite) */
+#include <PCSC/winscard.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define MAX_APDU 261
+
+static int parseHex(const char* line, BYTE* out, DWORD* length) {
+    DWORD n = 0;
+    unsigned byte;
+    int used;
+    for (; sscanf(line, " %2x%n", &byte, &used) == 1; line += used) {
+        if (n == MAX_APDU) return 0;
+        out[n++] = (BYTE)byte;
+    }
+    *length = n;
+    return n >= 4;
+}
+
+/* The first reader whose name contains `want`. */
+static int findReader(SCARDCONTEXT context, const char* want, char* name, size_t size) {
+    char list[4096];
+    DWORD length = sizeof list;
+    if (SCardListReaders(context, NULL, list, &length) != SCARD_S_SUCCESS) return 0;
+    for (const char* r = list; *r; r += strlen(r) + 1)
+        if (strstr(r, want) && strlen(r) < size) return strcpy(name, r), 1;
+    return 0;
+}
+
+static int waitForCard(SCARDCONTEXT context, const char* reader) {
+    SCARD_READERSTATE state = {.szReader = reader, .dwCurrentState = SCARD_STATE_UNAWARE};
+    for (int tries = 0; tries < 100; ++tries) {
+        if (SCardGetStatusChange(context, 100, &state, 1) == SCARD_S_SUCCESS &&
+            (state.dwEventState & SCARD_STATE_PRESENT) && !(state.dwEventState & SCARD_STATE_MUTE))
+            return 0;
+        state.dwCurrentState = state.dwEventState & ~SCARD_STATE_CHANGED;
+    }
+    return 1;
+}
+
+static int sendAll(SCARDCONTEXT context, const char* reader, FILE* apdus) {
+    SCARDHANDLE card;
+    DWORD protocol, length, received;
+    BYTE command[MAX_APDU], response[258];
+    char line[2 * MAX_APDU + 8];
+    long sent = 0;
+    if (SCardConnect(context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &protocol))
+        return fprintf(stderr, "SCardConnect failed\n"), 1;
+    const SCARD_IO_REQUEST* pci = protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
+    while (fgets(line, sizeof line, apdus)) {
+        if (!parseHex(line, command, &length)) return fprintf(stderr, "bad APDU line: %s", line), 1;
+        received = sizeof response;
+        if (SCardTransmit(card, pci, command, length, NULL, response, &received) != SCARD_S_SUCCESS ||
+            received < 2 || response[received - 2] != 0x90 || response[received - 1] != 0x00)
+            return fprintf(stderr, "APDU %ld failed\n", sent + 1), 1;
+        ++sent;
+    }
+    SCardDisconnect(card, SCARD_LEAVE_CARD);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    SCARDCONTEXT context;
+    char reader[512];
+    if (argc != 3) return fprintf(stderr, "usage: %s READER APDU_FILE|--wait\n", argv[0]), 2;
+    if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, NULL, NULL, &context) != SCARD_S_SUCCESS)
+        return fprintf(stderr, "SCardEstablishContext failed\n"), 1;
+    int rc = 1;
+    if (!findReader(context, argv[1], reader, sizeof reader)) {
+        fprintf(stderr, "no reader named like \"%s\"\n", argv[1]);
+    } else if (strcmp(argv[2], "--wait") == 0) {
+        rc = waitForCard(context, reader);
+    } else {
+        FILE* apdus = fopen(argv[2], "r");
+        if (!apdus) perror(argv[2]);
+        else rc = sendAll(context, reader, apdus), fclose(apdus);
+    }
+    SCardReleaseContext(context);
+    return rc;
+}
