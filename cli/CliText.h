@@ -77,6 +77,9 @@ constexpr int kSimCard = 9085;
 constexpr int kSimNoCardIn = 9086;
 constexpr int kSimPulledWaiting = 9087;
 constexpr int kUnreadable = 9088;
+constexpr int kNeedsBatch = 9120;
+constexpr int kAllReadersNotOne = 9121;
+constexpr int kAllReadersNeedMcard = 9122;
 }  // namespace msg
 
 }  // namespace orvex::cli
