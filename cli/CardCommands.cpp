@@ -58,7 +58,6 @@ std::string sessionProblemText(SessionProblem p, const SessionSettings& s, const
 
 namespace {
 
-
 constexpr int32_t kCardSize = 16384;
 
 // The reader choice of the settings, as the window's start-up reads it; the
