@@ -13,8 +13,9 @@ constexpr std::string_view kCardIdSalt = "k4w9#\xA8\xA8";
 constexpr size_t kKeyLength = 16;
 constexpr size_t kCopyLength = 5;
 
+// One generator per thread: cards on several readers are formatted at once.
 uint8_t defaultRandomByte() {
-    static std::mt19937 generator{std::random_device{}()};
+    thread_local std::mt19937 generator{std::random_device{}()};
     return static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 255)(generator));
 }
 

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "cards/modTasks.h"
+#include "cli/BatchRun.h"
 #include "cli/CardReport.h"
 #include "cli/CardSession.h"
 #include "cli/CliText.h"
@@ -28,6 +29,32 @@
 namespace orvex::cli {
 
 std::atomic<bool> interruptRequested{false};
+
+std::string sessionProblemText(SessionProblem p, const SessionSettings& s, const CardSession& session) {
+    switch (p) {
+        case SessionProblem::None:
+            break;
+        case SessionProblem::NoService: {
+            const char* sim = std::getenv("ORVEXCARD_SIM");
+            return sim && *sim ? text(msg::kSimUnusable, {inert(sim)}) : text(msg::kNoService);
+        }
+        case SessionProblem::NoAccess:
+            return text(msg::kNoAccess);
+        case SessionProblem::NoReaders:
+            return text(msg::kNoReaderAttached);
+        case SessionProblem::NoSuchReader:
+            return text(msg::kNoSuchReader, {inert(s.readerName), inert(session.attachedReaders())});
+        case SessionProblem::DriverNotStarted:
+            return text(msg::kDriverNotStarted);
+        case SessionProblem::CardNotTaken:
+        case SessionProblem::NoCard: {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g", s.waitSeconds);
+            return text(msg::kNoCard, {seconds, session.lastState()});
+        }
+    }
+    return {};
+}
 
 namespace {
 
@@ -49,52 +76,34 @@ SessionSettings sessionSettings(const CliOptions& o) {
     return s;
 }
 
+// The exit code of a problem; its message goes to standard error.
 int reportProblem(SessionProblem p, const SessionSettings& s, const CardSession& session) {
+    if (p == SessionProblem::None) return kExitDone;
+    fail(sessionProblemText(p, s, session));
     switch (p) {
-        case SessionProblem::None:
-            return kExitDone;
-        case SessionProblem::NoService: {
-            const char* sim = std::getenv("ORVEXCARD_SIM");
-            fail(sim && *sim ? text(msg::kSimUnusable, {sim}) : text(msg::kNoService));
-            return kExitNoReader;
-        }
-        case SessionProblem::NoAccess:
-            fail(text(msg::kNoAccess));
-            return kExitNoReader;
-        case SessionProblem::NoReaders:
-            fail(text(msg::kNoReaderAttached));
-            return kExitNoReader;
-        case SessionProblem::NoSuchReader:
-            fail(text(msg::kNoSuchReader, {inert(s.readerName), inert(session.attachedReaders())}));
-            return kExitNoReader;
-        case SessionProblem::DriverNotStarted:
-            fail(text(msg::kDriverNotStarted));
-            return kExitNoReader;
+        case SessionProblem::NoCard:
         case SessionProblem::CardNotTaken:
-        case SessionProblem::NoCard: {
-            char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%g", s.waitSeconds);
-            fail(text(msg::kNoCard, {seconds, session.lastState()}));
             return kExitNoCard;
-        }
+        default:
+            return kExitNoReader;
     }
-    return kExitCardFailed;
 }
 
-// What the last card operation cost, for --timings.
+// What the last card operation of this thread cost, for --timings.
 struct OperationStats {
     long long milliseconds = 0;
     int pieces = 0;  // memory pieces the reader moved: one progress step each
 };
-OperationStats lastOperation;
+thread_local OperationStats lastOperation;
 
 // Watches one card operation: shows the reader's progress as a bar on a
-// terminal, counts the pieces moved and times the whole operation.
+// terminal (not while several readers work: their bars would overwrite each
+// other), counts the pieces moved and times the whole operation.
 class OperationMeter {
 public:
-    explicit OperationMeter(reader& rd)
+    explicit OperationMeter(reader& rd, bool showBar = true)
         : events_(rd.EventSource()),
-          bar_(stderr, ProgressBar::stderrIsTerminal()),
+          bar_(stderr, showBar && ProgressBar::stderrIsTerminal()),
           start_(std::chrono::steady_clock::now()) {
         lastOperation = {};
         id_ = events_.subscribe({[this, &rd] {
@@ -163,7 +172,7 @@ bool formatAndVerify(CardSession& session, const CliOptions& o) {
         tasks::formatCreatorText(applicationVersion(), tasks::installationSerial()));
     bool formatted = false;
     {
-        OperationMeter meter(session.rd());
+        OperationMeter meter(session.rd(), !o.flag("all-readers"));
         formatted = card.formatCard(kind, serial, 65535, !o.flag("read-only"));
     }
     return formatted && session.restartAndVerify() == SessionProblem::None && session.verified();
@@ -219,7 +228,7 @@ WriteOutcome writeSample(CardSession& session, const CliOptions& o, const file7k
     const std::string name = o.value("name").value_or(getBaseName(file.filename()));
     bool written = false;
     {
-        OperationMeter meter(session.rd());
+        OperationMeter meter(session.rd(), !o.flag("all-readers"));
         written = card.writeFile7kx(file, kind, name, *duration, o.flag("combine"), o.flag("placebo"));
     }
     const tasks::WriteReport report = tasks::writeReport(written, file, kind);
@@ -240,35 +249,26 @@ int cmdWrite(CardSession& session, const CliOptions& o, const file7kx& file) {
     return kExitDone;
 }
 
-// A batch reports each card on one line.
-std::string oneLine(std::string message) {
-    std::erase(message, '\r');
-    std::replace(message.begin(), message.end(), '\n', ' ');
-    return message;
+// The card operation of a batch: a format, or a sample write.
+CardJob batchJob(const CliOptions& o, const file7kx& file) {
+    if (o.command == "format") {
+        return [&o](CardSession& session) {
+            if (formatAndVerify(session, o)) return CardOutcome{true, text(msg::kFormatted)};
+            return CardOutcome{false, failureReason(session, text(msg::kFormatFailed))};
+        };
+    }
+    return [&o, &file](CardSession& session) {
+        const WriteOutcome outcome = writeSample(session, o, file);
+        return CardOutcome{outcome.ok, outcome.message};
+    };
 }
 
-int cmdWriteBatch(CardSession& session, const CliOptions& o, const file7kx& file) {
-    int done = 0;
-    int failed = 0;
-    for (int number = 1; !interruptRequested; ++number) {
-        std::fprintf(stderr, "%s\n", text(msg::kBatchWaiting).c_str());
-        const SessionProblem problem = session.waitForCard(-1, &interruptRequested);
-        if (interruptRequested) break;
-        const WriteOutcome outcome = problem == SessionProblem::None
-                                         ? writeSample(session, o, file)
-                                         : WriteOutcome{false, text(msg::kCardPulled)};
-        if (outcome.ok) {
-            ++done;
-            say(text(msg::kBatchDone, {std::to_string(number)}));
-        } else {
-            ++failed;
-            say(text(msg::kBatchFailed, {std::to_string(number), oneLine(outcome.message)}));
-        }
-        std::fflush(stdout);
-        session.waitForRemoval(interruptRequested);
-    }
-    say(text(msg::kBatchTotal, {std::to_string(done), std::to_string(failed)}));
-    return failed == 0 ? kExitDone : kExitCardFailed;
+// Cards until Ctrl+C on the session's reader; the exit code tells whether
+// one failed.
+int cmdBatch(CardSession& session, const CliOptions& o, const file7kx& file) {
+    BatchReport report(false, o.flag("json"));
+    runReaderBatch(session, windows1252ToUtf8(session.rd().deviceType()), batchJob(o, file), report, interruptRequested);
+    return report.finish();
 }
 
 int cmdDump(CardSession& session, const std::string& path) {
@@ -373,11 +373,13 @@ int runCardCommand(const CliOptions& o, platform::EventLoop& loop) {
     Inputs in;
     if (const int rc = checkInputs(o, in); rc != kExitDone) return rc;
     const SessionSettings settings = sessionSettings(o);
+    if (o.flag("all-readers"))
+        return runAllReadersBatch(settings, batchJob(o, in.sample), o.flag("json"), interruptRequested);
     CardSession session(loop, settings);
     if (const SessionProblem p = session.startReader(); p != SessionProblem::None)
         return reportProblem(p, settings, session);
     if (o.command == "status") return cmdStatus(session);
-    if (o.command == "write" && o.flag("batch")) return cmdWriteBatch(session, o, in.sample);
+    if (o.flag("batch")) return cmdBatch(session, o, in.sample);
     // Ctrl+C while waiting for a card ends the wait; once a card operation
     // runs, it is finished first.
     if (const SessionProblem p = session.waitForCard(settings.waitSeconds, &interruptRequested);

@@ -20,8 +20,8 @@ const std::map<std::string, CommandRule>& commandRules() {
     static const std::map<std::string, CommandRule> rules = {
         {"status", {0, 0, {}, {}}},
         {"inspect", {0, 0, {"json"}, {}}},
-        {"format", {0, 0, {"read-only"}, {"kind", "serial"}}},
-        {"write", {1, 1, {"combine", "placebo", "batch", "format"}, {"kind", "name", "duration"}}},
+        {"format", {0, 0, {"read-only", "batch", "all-readers", "json"}, {"kind", "serial"}}},
+        {"write", {1, 1, {"combine", "placebo", "batch", "format", "all-readers", "json"}, {"kind", "name", "duration"}}},
         {"dump", {1, 1, {}, {}}},
         {"restore", {1, 1, {}, {}}},
         {"sample-info", {1, 1, {"json"}, {}}},
@@ -34,7 +34,8 @@ const std::map<std::string, CommandRule>& commandRules() {
 
 const std::set<std::string> kGlobalValued = {"api", "reader", "wait", "lang"};
 const std::set<std::string> kGlobalFlags = {"help", "version", "timings"};
-const std::set<std::string> kCommandFlags = {"json", "read-only", "combine", "placebo", "batch", "blank", "format"};
+const std::set<std::string> kCommandFlags = {"json",  "read-only", "combine", "placebo",
+                                             "batch", "blank",     "format",  "all-readers"};
 
 // Bounded so a typo cannot make a command wait for days.
 constexpr double kMaxWaitSeconds = 3600.0;
@@ -63,6 +64,18 @@ std::string checkGlobals(CliOptions& o, const std::map<std::string, std::string>
     return {};
 }
 
+// --all-readers runs a batch on every reader, each named by the SCM driver;
+// --json of a card operation describes the cards of a batch.
+std::string checkBatch(const CliOptions& o) {
+    if (o.command != "write" && o.command != "format") return {};
+    for (const char* needsBatch : {"all-readers", "json"})
+        if (o.flag(needsBatch) && !o.flag("batch")) return text(msg::kNeedsBatch, {needsBatch});
+    if (!o.flag("all-readers")) return {};
+    if (o.reader) return text(msg::kAllReadersNotOne);
+    if (o.api == "scard") return text(msg::kAllReadersNeedMcard);
+    return {};
+}
+
 std::string checkCommand(CliOptions& o, std::map<std::string, std::string>& raw) {
     const auto rule = commandRules().find(o.command);
     if (rule == commandRules().end()) return text(msg::kUnknownCommand, {inert(o.command)});
@@ -81,7 +94,7 @@ std::string checkCommand(CliOptions& o, std::map<std::string, std::string>& raw)
         return text(msg::kOperandCount, {o.command});
     if (auto kind = o.value("kind"); kind && *kind != "drink" && *kind != "station")
         return text(msg::kTakesOneOf, {"kind", "drink", "station", inert(*kind)});
-    return {};
+    return checkBatch(o);
 }
 
 bool isValued(const std::string& name) {
@@ -165,10 +178,14 @@ std::string usageText() {
            "commands:\n"
            "  status                         reader type, driver version and state\n"
            "  inspect [--json]               identify and verify the card\n"
-           "  format --kind drink|station [--read-only] [--serial TEXT]\n"
+           "  format --kind drink|station [--read-only] [--serial TEXT] [BATCH]\n"
            "  write SAMPLE.7kx [--kind drink|station] [--name TEXT] [--duration N]\n"
-           "                 [--combine] [--placebo] [--format] [--batch]\n"
+           "                 [--combine] [--placebo] [--format] [BATCH]\n"
            "      writes onto a card that verifies; --format formats the card first\n"
+           "      BATCH: --batch [--all-readers] [--json]: card after card until Ctrl+C, one line\n"
+           "      each and a total; --all-readers on every attached reader at once (mcard driver),\n"
+           "      each line led by the reader's name; --json one JSON object per card (card,\n"
+           "      reader, result, serial, name, duration, elapsedMs, message), the total on stderr\n"
            "  dump FILE                      save the 16384-byte card memory\n"
            "  restore FILE                   write a saved card image back\n"
            "  sample-info SAMPLE.7kx [--json]\n"

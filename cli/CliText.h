@@ -78,6 +78,9 @@ constexpr int kSimNoCardIn = 9086;
 constexpr int kSimPulledWaiting = 9087;
 constexpr int kUnreadable = 9088;
 constexpr int kCardInUse = 9110;
+constexpr int kNeedsBatch = 9120;
+constexpr int kAllReadersNotOne = 9121;
+constexpr int kAllReadersNeedMcard = 9122;
 }  // namespace msg
 
 }  // namespace orvex::cli

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <string>
 
+#include "cli/CardSession.h"
 #include "cli/CliOptions.h"
 #include "platform/eventloop/EventLoop.h"
 
@@ -25,6 +26,10 @@ int readCardImage(const std::string& path, std::string& bytes);
 
 // Why a sample file was refused, in the operator's words.
 std::string sampleRefusalReason(const file7kx& file, const std::string& path);
+
+// Why no usable card could be had, in the operator's words.
+std::string sessionProblemText(SessionProblem problem, const SessionSettings& settings,
+                               const CardSession& session);
 
 // Set from the interrupt handler: a running card operation finishes first.
 extern std::atomic<bool> interruptRequested;

@@ -1,9 +1,11 @@
 #include "foundation/clsLog.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <system_error>
 
 #include "foundation/Clock.h"
@@ -45,11 +47,21 @@ std::ofstream openLog(const std::string& path) {
     return out;
 }
 
+// Every log object of the program appends to the same file, and card
+// operations on several readers run on threads of their own: one line at a
+// time, handed over whole, so lines never run into each other.
+std::mutex& appendMutex() {
+    static std::mutex m;
+    return m;
+}
+
 bool appendLine(const std::string& path, const std::string& line) {
     if (path.empty()) return false;
+    const std::string whole = line + "\r\n";
+    const std::lock_guard<std::mutex> lock(appendMutex());
     std::ofstream out = openLog(path);
     if (!out.is_open()) return false;
-    out << line << "\r\n";
+    out.write(whole.data(), static_cast<std::streamsize>(whole.size()));
     out.close();
     return !out.fail();
 }
@@ -90,8 +102,8 @@ std::string defaultPath() {
     return utf8ToWindows1252(state) + "/" + name;
 }
 
-bool& failureReported() {
-    static bool reported = false;
+std::atomic<bool>& failureReported() {
+    static std::atomic<bool> reported{false};
     return reported;
 }
 
@@ -117,8 +129,7 @@ clsLog::~clsLog() { log("clsLog.Class_Terminate()"); }
 bool clsLog::log(const std::string& text, bool withTime) {
     const std::string line =
         withTime ? timeStamp(currentClock().localNow()) + " - " + text : text;
-    if (!appendLine(path_, line) && !failureReported()) {
-        failureReported() = true;
+    if (!appendLine(path_, line) && !failureReported().exchange(true)) {
         std::fprintf(stderr, "OrvexCard: cannot write the log file \"%s\"; going on without it.\n",
                      fileSystemPath(path_).c_str());
     }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 
 #include "platform/registry/RegistryApi.h"
 
@@ -15,11 +16,22 @@ namespace reg = platform::reg;
 
 constexpr uint32_t kBufferSize = 2048;
 
-// Opens a key for the length of one operation and closes it again.
+// The store behind the settings keeps open keys, a cached tree and a file
+// lock that are not made for callers on several threads at once (card
+// operations on several readers run on threads of their own). Each operation
+// therefore has the store to itself from opening its key to closing it;
+// other processes are kept apart by the store's file lock.
+std::mutex& storeMutex() {
+    static std::mutex m;
+    return m;
+}
+
+// Opens a key for the length of one operation and closes it again; no other
+// thread uses the store meanwhile.
 class KeyGuard {
 public:
     KeyGuard(platform::RegistryApi& api, uint32_t root, const std::string& path, bool create)
-        : api_(api) {
+        : lock_(storeMutex()), api_(api) {
         const reg_code rc = create ? api.createKey(root, path, key_) : api.openKey(root, path, key_);
         if (rc != reg::ERROR_SUCCESS) key_ = 0;
     }
@@ -32,6 +44,7 @@ public:
     RegHandle get() const { return key_; }
 
 private:
+    std::lock_guard<std::mutex> lock_;
     platform::RegistryApi& api_;
     RegHandle key_ = 0;
 };
