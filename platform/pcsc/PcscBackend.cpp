@@ -1,6 +1,8 @@
 #include "platform/pcsc/PcscBackend.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <mutex>
 
 #include "platform/pcsc/StorageCardProtocol.h"
 #include "platform/pcsc/pcscErrorName.h"
@@ -25,6 +27,8 @@ BackendFault faultOf(LONG code) {
     case SCARD_E_NO_SMARTCARD:
     case SCARD_W_REMOVED_CARD:
         return BackendFault::NoCard;
+    case SCARD_E_SHARING_VIOLATION:
+        return BackendFault::Busy;
     default:
         return BackendFault::Card;
     }
@@ -63,6 +67,16 @@ std::vector<std::string> splitMultiString(const std::string& buffer) {
         start = stop + 1;
     }
     return names;
+}
+
+// By default the client library answers a call on a card that another
+// program holds in a transaction only once that transaction ends, however
+// long that is. Asked before the first context of the process, it answers
+// SCARD_E_SHARING_VIOLATION at once instead, and the caller decides how long
+// to try again.
+void answerHeldCardsAtOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { ::setenv("PCSCLITE_NO_BLOCKING", "1", 0); });
 }
 
 }  // namespace
@@ -111,7 +125,7 @@ BackendStatus PcscBackend::cardType(const std::string& reader, uint8_t& type) {
     bool answers = false;
     status = StorageCardProtocol(transmitter).probe(answers);
     if (!status.ok()) {
-        release(reader);
+        dropAfter(reader, status);
         return status;
     }
     type = answers ? kMemoryCardTypeByte : 0;
@@ -125,7 +139,7 @@ BackendStatus PcscBackend::read(const std::string& reader, uint32_t offset, uint
     if (!status.ok()) return status;
     PcscTransmitter transmitter(connection.handle, connection.protocol);
     status = StorageCardProtocol(transmitter).read(offset, length, bytes);
-    if (!status.ok()) release(reader);
+    dropAfter(reader, status);
     return status;
 }
 
@@ -135,8 +149,15 @@ BackendStatus PcscBackend::write(const std::string& reader, uint32_t offset, con
     if (!status.ok()) return status;
     PcscTransmitter transmitter(connection.handle, connection.protocol);
     status = StorageCardProtocol(transmitter).write(offset, data);
-    if (!status.ok()) release(reader);
+    dropAfter(reader, status);
     return status;
+}
+
+// A card another program holds is still connected: keeping the connection
+// spares a new SCardConnect, which the service holds up until that
+// program's transaction ends.
+void PcscBackend::dropAfter(const std::string& reader, const BackendStatus& status) {
+    if (!status.ok() && status.fault() != BackendFault::Busy) release(reader);
 }
 
 // Closing a connection also ends a transaction on it.
@@ -149,8 +170,10 @@ void PcscBackend::release(const std::string& reader) {
 
 // SCardBeginTransaction itself waits without limit while another program
 // holds the card, so a call that finds the card held is answered Busy at
-// once, and the transaction is begun only on a card nobody holds. A card
-// another program reset is connected afresh once.
+// once, and the transaction is begun only on a card nobody held a moment
+// before (one that another program takes in between is waited for until
+// that program lets it go). A card another program reset is connected
+// afresh once.
 BackendStatus PcscBackend::beginExclusive(const std::string& reader) {
     if (held_.contains(reader)) return BackendStatus::success();
     LONG code = SCARD_S_SUCCESS;
@@ -164,10 +187,12 @@ BackendStatus PcscBackend::beginExclusive(const std::string& reader) {
             held_.insert(reader);
             return status;
         }
-        release(reader);
         if (code != SCARD_W_RESET_CARD) break;
+        release(reader);
     }
-    return failure(code, "SCardBeginTransaction");
+    const BackendStatus status = failure(code, "SCardBeginTransaction");
+    dropAfter(reader, status);
+    return status;
 }
 
 void PcscBackend::endExclusive(const std::string& reader) {
@@ -177,19 +202,20 @@ void PcscBackend::endExclusive(const std::string& reader) {
 }
 
 // The service refuses a status query on a card another connection holds in
-// a transaction.
+// a transaction; the client library passes that on at once
+// (answerHeldCardsAtOnce).
 BackendStatus PcscBackend::heldElsewhere(const Connection& connection) {
     DWORD state = 0;
     DWORD protocol = 0;
     DWORD atrLength = 0;
     const LONG code = SCardStatus(connection.handle, nullptr, nullptr, &state, &protocol, nullptr, &atrLength);
-    if (code == SCARD_E_SHARING_VIOLATION)
-        return BackendStatus::failure(BackendFault::Busy, "SCardStatus: " + pcscFailureText(static_cast<uint32_t>(code)));
+    if (code == SCARD_E_SHARING_VIOLATION) return failure(code, "SCardStatus");
     return BackendStatus::success();
 }
 
 BackendStatus PcscBackend::ensureContext() {
     if (hasContext_) return BackendStatus::success();
+    answerHeldCardsAtOnce();
     const LONG code = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_);
     if (code != SCARD_S_SUCCESS) return failure(code, "SCardEstablishContext");
     hasContext_ = true;

@@ -7,6 +7,9 @@
 // An exclusive hold is a PC/SC transaction on the reader's connection. A
 // connection lost while held is not made again until the hold ends: calls
 // fail instead, so no byte moves outside the transaction it belongs to.
+// While another program holds the card, every call on it fails Busy at once
+// and the connection stays; only SCardConnect itself (a card just inserted
+// or reset) is held up by the service until that program lets the card go.
 #include <PCSC/winscard.h>
 
 #include <map>
@@ -45,6 +48,7 @@ private:
     BackendStatus failure(LONG code, const std::string& call);
     BackendStatus readerState(const std::string& reader, DWORD known, uint32_t waitMs, DWORD& state);
     BackendStatus heldElsewhere(const Connection& connection);
+    void dropAfter(const std::string& reader, const BackendStatus& status);
     void forgetContext();
 
     SCARDCONTEXT context_ = 0;

@@ -2,11 +2,14 @@
 // runs on a virtual clock, so the tests wait for pcscd to see a card first.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
 
 #include "PcscdTest.h"
 #include "platform/eventloop/VirtualEventLoop.h"
 #include "platform/mcard/MCardApi.h"
+#include "platform/pcsc/PcscBackend.h"
 #include "platform/scard32/SCard32Api.h"
 #include "readers/readerChipdrive.h"
 #include "readers/readerSCM.h"
@@ -66,6 +69,29 @@ TEST_P(DriverOnPcscdTest, AWriteBrokenOffByAPullReturnsZero) {
     const std::string data = cardPattern(7).substr(0, 1300);
     int32_t length = static_cast<int32_t>(data.size());
     EXPECT_EQ(driver->writeOffset(0, length, data, false), 0);
+}
+
+// Another client of the service holds the card in a transaction: taking the
+// card gives up after the bounded wait on the loop's clock instead of waiting
+// inside the client library, keeps the connection, and succeeds once the card
+// is free. The deadline only guards against hanging.
+TEST_P(DriverOnPcscdTest, GivesUpOnACardAnotherProgramHoldsAndTakesItOnceFree) {
+    startCard();
+    auto driver = startDriver();
+    expectCardTaken(*driver);
+    platform::PcscBackend other;
+    ASSERT_TRUE(other.beginExclusive(readerName()).ok());
+    auto attempt = std::async(std::launch::async, [&] { return driver->beginExclusive().held(); });
+    const bool returned = attempt.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    other.endExclusive(readerName());  // also lets a waiting call return
+    ASSERT_TRUE(returned) << "taking the card waited for the other program";
+    EXPECT_FALSE(attempt.get());
+    EXPECT_TRUE(driver->cardHeldElsewhere());
+    const ExclusiveCard hold = driver->beginExclusive();
+    ASSERT_TRUE(hold.held());
+    const std::string data = cardPattern(8).substr(0, 100);
+    int32_t length = static_cast<int32_t>(data.size());
+    EXPECT_EQ(driver->writeOffset(0, length, data, false), length);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, DriverOnPcscdTest, ::testing::Values(Driver::SCM, Driver::Chipdrive),
