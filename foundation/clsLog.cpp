@@ -10,6 +10,7 @@
 #include "foundation/appInfo.h"
 #include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
+#include "platform/fs/FileIo.h"
 
 namespace orvex {
 namespace {
@@ -31,7 +32,9 @@ std::string timeStamp(const DateTime& t) {
 
 // The stored path is Windows-1252 text like every setting; the file system
 // takes UTF-8.
-std::string fileSystemPath(const std::string& ansiPath) { return windows1252ToUtf8(ansiPath); }
+std::filesystem::path fileSystemPath(const std::string& ansiPath) {
+    return platform::pathFromUtf8(windows1252ToUtf8(ansiPath));
+}
 
 bool appendLine(const std::string& path, const std::string& line) {
     if (path.empty()) return false;
@@ -109,7 +112,7 @@ bool clsLog::log(const std::string& text, bool withTime) {
     if (!appendLine(path_, line) && !failureReported()) {
         failureReported() = true;
         std::fprintf(stderr, "OrvexCard: cannot write the log file \"%s\"; going on without it.\n",
-                     fileSystemPath(path_).c_str());
+                     windows1252ToUtf8(path_).c_str());
     }
     return true;
 }

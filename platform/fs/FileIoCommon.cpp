@@ -1,4 +1,5 @@
 // The file operations that need nothing but the standard library.
+#include <exception>
 #include <system_error>
 
 #include "platform/fs/FileIo.h"
@@ -7,8 +8,14 @@ namespace orvex::platform {
 
 namespace fs = std::filesystem;
 
+// Text that is not UTF-8 names no file on Windows: the empty path, which
+// every operation refuses, rather than an exception.
 fs::path pathFromUtf8(const std::string& path) {
-    return fs::path(std::u8string(path.begin(), path.end()));
+    try {
+        return fs::path(std::u8string(path.begin(), path.end()));
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 std::string utf8Of(const fs::path& path) {

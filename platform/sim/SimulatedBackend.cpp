@@ -18,7 +18,7 @@ constexpr uint32_t kPollMs = 10;
 constexpr size_t kMaxSmallFile = 4096;
 
 std::string smallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     std::string text(kMaxSmallFile, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
@@ -47,13 +47,13 @@ void simulateLatency(const SimFaults& faults) {
 BackendStatus SimulatedBackend::listReaders(std::vector<std::string>& names) {
     names.clear();
     std::error_code error;
-    fs::directory_iterator entries(directory_, error);
+    fs::directory_iterator entries(pathFromUtf8(directory_), error);
     if (error)
         return BackendStatus::failure(BackendFault::Service,
                                       "the simulated reader directory " + directory_ + " cannot be read: " +
                                           error.message());
     for (const auto& entry : entries) {
-        if (entry.is_directory(error)) names.push_back(entry.path().filename().string());
+        if (entry.is_directory(error)) names.push_back(utf8Of(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return BackendStatus::success();
@@ -78,7 +78,7 @@ BackendStatus SimulatedBackend::cardType(const std::string& reader, uint8_t& typ
     if (!status.ok()) return status;
     std::error_code error;
     const std::string typePath = readerPath(reader) + "/" + sim::kTypeFile;
-    if (!fs::exists(typePath, error)) {
+    if (!fs::exists(pathFromUtf8(typePath), error)) {
         type = kMemoryCardTypeByte;
         return BackendStatus::success();
     }
@@ -147,7 +147,7 @@ BackendStatus SimulatedBackend::cardFile(const std::string& reader, std::string&
     }
     path = readerPath(reader) + "/" + sim::kCardFile;
     std::error_code error;
-    const auto size = fs::file_size(path, error);
+    const auto size = fs::file_size(pathFromUtf8(path), error);
     if (error) return BackendStatus::failure(BackendFault::NoCard, path + ": " + error.message());
     if (size != kMemoryCardSize) {
         return BackendStatus::failure(BackendFault::Card, path + " holds " + std::to_string(size) +
@@ -162,14 +162,15 @@ SimFaults SimulatedBackend::faultsOf(const std::string& reader) const {
 
 CardPresence SimulatedBackend::presenceOf(const std::string& reader) const {
     std::error_code error;
-    if (!sim::validReaderName(reader) || !fs::is_directory(readerPath(reader), error)) return CardPresence::ReaderGone;
-    return fs::is_regular_file(readerPath(reader) + "/" + sim::kCardFile, error) ? CardPresence::Present
+    if (!sim::validReaderName(reader) || !fs::is_directory(pathFromUtf8(readerPath(reader)), error)) return CardPresence::ReaderGone;
+    return fs::is_regular_file(pathFromUtf8(readerPath(reader) + "/" + sim::kCardFile), error) ? CardPresence::Present
                                                                         : CardPresence::Absent;
 }
 
 void SimulatedBackend::pull(const std::string& reader) {
     std::error_code error;
-    fs::rename(readerPath(reader) + "/" + sim::kCardFile, readerPath(reader) + "/" + sim::kPulledCardFile, error);
+    fs::rename(pathFromUtf8(readerPath(reader) + "/" + sim::kCardFile),
+               pathFromUtf8(readerPath(reader) + "/" + sim::kPulledCardFile), error);
     writesSincePull_[reader] = 0;
 }
 

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "foundation/appInfo.h"
+#include "foundation/clsRegistry.h"
 
 namespace orvex::test {
 namespace {
@@ -27,6 +28,19 @@ std::string makeUniqueDir(const std::string& stem) {
     std::abort();
 }
 
+// The system registry (on Windows) outlives a test program: each one starts
+// without the settings an earlier one left behind.
+void clearProductSettings() {
+    clsRegistry registry;
+    for (const uint32_t root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        for (int n = 0; n < 1000; ++n) {
+            const RegistryEntry first = registry.ReadRegistryGetAll(root, kProductKey, 0);
+            if (first.data == clsRegistry::notFoundVal()) break;
+            registry.DeleteValue(root, kProductKey, first.name);
+        }
+    }
+}
+
 class ScratchEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -42,6 +56,7 @@ public:
         setEnvironment("XDG_STATE_HOME", sub("state").c_str());
         setEnvironment("ORVEXCARD_SIM", nullptr);
         setProgramDirectory(sub("program"));
+        clearProductSettings();
     }
     void TearDown() override {
         std::error_code ec;
