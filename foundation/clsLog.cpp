@@ -12,6 +12,7 @@
 #include "foundation/appInfo.h"
 #include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
+#include "platform/fs/FileIo.h"
 
 namespace orvex {
 namespace {
@@ -33,7 +34,9 @@ std::string timeStamp(const DateTime& t) {
 
 // The stored path is Windows-1252 text like every setting; the file system
 // takes UTF-8.
-std::string fileSystemPath(const std::string& ansiPath) { return windows1252ToUtf8(ansiPath); }
+std::filesystem::path fileSystemPath(const std::string& ansiPath) {
+    return platform::pathFromUtf8(windows1252ToUtf8(ansiPath));
+}
 
 // Opens the log for appending, creating it. Only a regular file is taken: a
 // FIFO or a device named as the log would block the program on opening or
@@ -131,7 +134,7 @@ bool clsLog::log(const std::string& text, bool withTime) {
         withTime ? timeStamp(currentClock().localNow()) + " - " + text : text;
     if (!appendLine(path_, line) && !failureReported().exchange(true)) {
         std::fprintf(stderr, "OrvexCard: cannot write the log file \"%s\"; going on without it.\n",
-                     fileSystemPath(path_).c_str());
+                     windows1252ToUtf8(path_).c_str());
     }
     return true;
 }

@@ -3,18 +3,19 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/fs/FileIo.h"
 #include "platform/text/AnsiText.h"
 
 namespace orvex {
 
 bool fileExists(const std::string& path) {
     std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+    return !path.empty() && std::filesystem::is_regular_file(platform::pathFromUtf8(path), ec);
 }
 
 bool folderExists(const std::string& path) {
     std::error_code ec;
-    return !path.empty() && std::filesystem::is_directory(path, ec);
+    return !path.empty() && std::filesystem::is_directory(platform::pathFromUtf8(path), ec);
 }
 
 std::string getBaseName(const std::string& path) {

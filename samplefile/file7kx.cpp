@@ -8,6 +8,7 @@
 
 #include "foundation/clsLog.h"
 #include "foundation/modCommon.h"
+#include "platform/fs/FileIo.h"
 #include "samplefile/modDecimal.h"
 
 namespace orvex {
@@ -54,7 +55,7 @@ bool file7kx::loadFromFile(const std::string& path) {
         return false;
     }
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(platform::pathFromUtf8(path), ec);
     loadError_ = LoadError::Unreadable;
     if (ec) return false;
     if (size != static_cast<std::uintmax_t>(kFileSize)) {
@@ -63,7 +64,7 @@ bool file7kx::loadFromFile(const std::string& path) {
         return false;
     }
     filename_ = path;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::pathFromUtf8(path), std::ios::binary);
     if (!in || !readHeader(in, log) || !readSamples(in)) return false;
     loadError_ = LoadError::None;
     return verify();

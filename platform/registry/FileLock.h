@@ -1,10 +1,11 @@
 #pragma once
-// An exclusive advisory lock (flock) on a lock file, held for the life of the
-// object and honoured by every process that takes the same file's lock.
-// Waits a bounded time for another holder rather than forever, so a stuck
-// process cannot hang every other one; tryAcquire does not wait at all, for
-// callers that keep their own clock. The one place that knows how a lock is
-// taken on this system.
+// An exclusive advisory lock on a lock file (flock on POSIX systems,
+// LockFileEx on Windows), held for the life of the object and honoured by
+// every process that takes the same file's lock. Waits a bounded time for
+// another holder rather than forever, so a stuck process cannot hang every
+// other one; tryAcquire does not wait at all, for callers that keep their own
+// clock. The one place that knows how a lock is taken on this system.
+#include <cstdint>
 #include <string>
 
 namespace orvex::platform {
@@ -28,7 +29,7 @@ public:
     bool held() const { return fd_ >= 0; }
 
 private:
-    int fd_ = -1;
+    intptr_t fd_ = -1;  // a descriptor, or a HANDLE on Windows
 };
 
 }  // namespace orvex::platform

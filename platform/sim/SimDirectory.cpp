@@ -34,12 +34,12 @@ bool isFolder(const fs::path& p) {
 }  // namespace
 
 std::string SimDirectory::readerDir(const std::string& reader) const {
-    return (fs::path(dir_) / reader).string();
+    return utf8Of(pathFromUtf8(dir_) / pathFromUtf8(reader));
 }
 
 SimResult SimDirectory::init() {
     std::error_code ec;
-    fs::create_directories(dir_, ec);
+    fs::create_directories(pathFromUtf8(dir_), ec);
     if (ec) return ioError(ec);
     if (!readers().empty()) return {};  // an existing set-up is kept as it is
     return plug(kDefaultReader);
@@ -48,15 +48,15 @@ SimResult SimDirectory::init() {
 SimResult SimDirectory::plug(const std::string& reader) {
     if (!validReaderName(reader)) return {SimError::BadName, reader};
     std::error_code ec;
-    fs::create_directories(readerDir(reader), ec);
+    fs::create_directories(pathFromUtf8(readerDir(reader)), ec);
     return ec ? ioError(ec) : SimResult{};
 }
 
 SimResult SimDirectory::unplug(const std::string& reader) {
-    if (!validReaderName(reader) || !isFolder(readerDir(reader)))
+    if (!validReaderName(reader) || !isFolder(pathFromUtf8(readerDir(reader))))
         return {SimError::NoSuchReader, reader};
     std::error_code ec;
-    fs::remove_all(readerDir(reader), ec);
+    fs::remove_all(pathFromUtf8(readerDir(reader)), ec);
     return ec ? ioError(ec) : SimResult{};
 }
 
@@ -67,7 +67,7 @@ SimResult SimDirectory::resolve(const std::string& reader, std::string& resolved
         resolved = all.front();
         return {};
     }
-    if (!validReaderName(reader) || !isFolder(readerDir(reader)))
+    if (!validReaderName(reader) || !isFolder(pathFromUtf8(readerDir(reader))))
         return {SimError::NoSuchReader, reader};
     resolved = reader;
     return {};
@@ -76,7 +76,7 @@ SimResult SimDirectory::resolve(const std::string& reader, std::string& resolved
 SimResult SimDirectory::insert(const std::string& reader, const std::optional<std::string>& image) {
     std::string name;
     if (SimResult r = resolve(reader, name); !r.ok()) return r;
-    const fs::path dir = readerDir(name);
+    const fs::path dir = pathFromUtf8(readerDir(name));
     if (present(dir / kCardFile)) return {SimError::CardPresent, name};
     std::error_code ec;
     if (!image && present(dir / kPulledCardFile)) {
@@ -85,15 +85,15 @@ SimResult SimDirectory::insert(const std::string& reader, const std::optional<st
     }
     // The card appears whole or not at all: a reader polling the folder never
     // sees half a file.
-    if (!replaceFile((dir / kCardFile).string(), image ? *image : std::string(kCardSize, ' ')))
-        return {SimError::Io, "cannot write " + (dir / kCardFile).string()};
+    if (!replaceFile(utf8Of(dir / kCardFile), image ? *image : std::string(kCardSize, ' ')))
+        return {SimError::Io, "cannot write " + utf8Of(dir / kCardFile)};
     return {};
 }
 
 SimResult SimDirectory::remove(const std::string& reader) {
     std::string name;
     if (SimResult r = resolve(reader, name); !r.ok()) return r;
-    const fs::path dir = readerDir(name);
+    const fs::path dir = pathFromUtf8(readerDir(name));
     if (!present(dir / kCardFile)) return {SimError::NoCard, name};
     std::error_code ec;
     fs::rename(dir / kCardFile, dir / kPulledCardFile, ec);  // kept, so it can be inserted again
@@ -103,8 +103,8 @@ SimResult SimDirectory::remove(const std::string& reader) {
 std::vector<std::string> SimDirectory::readers() const {
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_directory(ec)) names.push_back(it->path().filename().string());
+    for (fs::directory_iterator it(pathFromUtf8(dir_), ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec)) names.push_back(utf8Of(it->path().filename()));
     }
     std::sort(names.begin(), names.end());  // byte order, as the back end lists them
     return names;
@@ -113,7 +113,7 @@ std::vector<std::string> SimDirectory::readers() const {
 std::vector<SimReaderStatus> SimDirectory::status() const {
     std::vector<SimReaderStatus> result;
     for (const auto& name : readers()) {
-        const fs::path dir = readerDir(name);
+        const fs::path dir = pathFromUtf8(readerDir(name));
         SimReaderStatus s{name, present(dir / kCardFile), present(dir / kPulledCardFile), {}};
         std::ifstream faults(dir / kFaultsFile);
         for (std::string line; std::getline(faults, line) && s.faults.size() < 32;) {

@@ -1,14 +1,10 @@
 #include "platform/sim/SimulatedBackend.h"
 
+#include "platform/fs/FileIo.h"
 #include "platform/sim/SimLayout.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -22,15 +18,11 @@ constexpr uint32_t kPollMs = 10;
 constexpr size_t kMaxSmallFile = 4096;
 
 std::string smallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     std::string text(kMaxSmallFile, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
     return text;
-}
-
-BackendStatus systemFailure(BackendFault fault, const std::string& what) {
-    return BackendStatus::failure(fault, what + ": " + std::strerror(errno));
 }
 
 // Parses card.type: a decimal byte, blanks and line ends around it allowed.
@@ -55,13 +47,13 @@ void simulateLatency(const SimFaults& faults) {
 BackendStatus SimulatedBackend::listReaders(std::vector<std::string>& names) {
     names.clear();
     std::error_code error;
-    fs::directory_iterator entries(directory_, error);
+    fs::directory_iterator entries(pathFromUtf8(directory_), error);
     if (error)
         return BackendStatus::failure(BackendFault::Service,
                                       "the simulated reader directory " + directory_ + " cannot be read: " +
                                           error.message());
     for (const auto& entry : entries) {
-        if (entry.is_directory(error)) names.push_back(entry.path().filename().string());
+        if (entry.is_directory(error)) names.push_back(utf8Of(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return BackendStatus::success();
@@ -86,7 +78,7 @@ BackendStatus SimulatedBackend::cardType(const std::string& reader, uint8_t& typ
     if (!status.ok()) return status;
     std::error_code error;
     const std::string typePath = readerPath(reader) + "/" + sim::kTypeFile;
-    if (!fs::exists(typePath, error)) {
+    if (!fs::exists(pathFromUtf8(typePath), error)) {
         type = kMemoryCardTypeByte;
         return BackendStatus::success();
     }
@@ -103,14 +95,10 @@ BackendStatus SimulatedBackend::read(const std::string& reader, uint32_t offset,
     simulateLatency(faultsOf(reader));
     if (!withinCard(offset, length))
         return BackendStatus::failure(BackendFault::Range, "range beyond the card");
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return systemFailure(BackendFault::NoCard, path);
-    std::string buffer(length, '\0');
-    const ssize_t got = ::pread(fd, buffer.data(), length, offset);
-    ::close(fd);
-    if (got != static_cast<ssize_t>(length))
-        return BackendStatus::failure(BackendFault::Card, path + ": short read");
-    bytes = std::move(buffer);
+    std::string error;
+    const IoResult result = readAt(path, offset, length, bytes, error);
+    if (result == IoResult::OpenFailed) return BackendStatus::failure(BackendFault::NoCard, path + ": " + error);
+    if (result != IoResult::Ok) return BackendStatus::failure(BackendFault::Card, path + ": " + error);
     return BackendStatus::success();
 }
 
@@ -141,13 +129,10 @@ BackendStatus SimulatedBackend::writeOnce(const std::string& reader, uint32_t of
     if (data.size() > kMemoryCardSize || !withinCard(offset, static_cast<uint32_t>(data.size())))
         return BackendStatus::failure(BackendFault::Range, "range beyond the card");
     const std::string path = readerPath(reader) + "/" + sim::kCardFile;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return systemFailure(BackendFault::NoCard, path);
-    const ssize_t put = ::pwrite(fd, data.data(), data.size(), offset);
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    if (put != static_cast<ssize_t>(data.size())) return systemFailure(BackendFault::Card, path + ": write");
+    std::string error;
+    const IoResult result = writeAt(path, offset, data, error);
+    if (result == IoResult::OpenFailed) return BackendStatus::failure(BackendFault::NoCard, path + ": " + error);
+    if (result != IoResult::Ok) return BackendStatus::failure(BackendFault::Card, path + ": write: " + error);
     return BackendStatus::success();
 }
 
@@ -182,7 +167,7 @@ BackendStatus SimulatedBackend::cardFile(const std::string& reader, std::string&
     }
     path = readerPath(reader) + "/" + sim::kCardFile;
     std::error_code error;
-    const auto size = fs::file_size(path, error);
+    const auto size = fs::file_size(pathFromUtf8(path), error);
     if (error) return BackendStatus::failure(BackendFault::NoCard, path + ": " + error.message());
     if (size != kMemoryCardSize) {
         return BackendStatus::failure(BackendFault::Card, path + " holds " + std::to_string(size) +
@@ -197,14 +182,15 @@ SimFaults SimulatedBackend::faultsOf(const std::string& reader) const {
 
 CardPresence SimulatedBackend::presenceOf(const std::string& reader) const {
     std::error_code error;
-    if (!sim::validReaderName(reader) || !fs::is_directory(readerPath(reader), error)) return CardPresence::ReaderGone;
-    return fs::is_regular_file(readerPath(reader) + "/" + sim::kCardFile, error) ? CardPresence::Present
+    if (!sim::validReaderName(reader) || !fs::is_directory(pathFromUtf8(readerPath(reader)), error)) return CardPresence::ReaderGone;
+    return fs::is_regular_file(pathFromUtf8(readerPath(reader) + "/" + sim::kCardFile), error) ? CardPresence::Present
                                                                         : CardPresence::Absent;
 }
 
 void SimulatedBackend::pull(const std::string& reader) {
     std::error_code error;
-    fs::rename(readerPath(reader) + "/" + sim::kCardFile, readerPath(reader) + "/" + sim::kPulledCardFile, error);
+    fs::rename(pathFromUtf8(readerPath(reader) + "/" + sim::kCardFile),
+               pathFromUtf8(readerPath(reader) + "/" + sim::kPulledCardFile), error);
     writesSincePull_[reader] = 0;
 }
 

@@ -45,29 +45,6 @@ protected:
 
 }  // namespace
 
-TEST_F(clsRegistryTest, read_formatting_of_each_type_and_the_marker_for_what_cannot_be_read) {
-    const std::pair<uint32_t, const char*> dwords[] = {
-        {0, "000"}, {5, "005"}, {500, "500"}, {1000, "1000"}, {4294967295u, "4294967295"}, {0x80000000u, "2147483648"}};
-    for (const auto& [number, text] : dwords) {
-        put("n", REG_DWORD, dword(number));
-        EXPECT_EQ(get("n"), text) << number;
-    }
-    // The read buffer holds 2048 bytes: 2048 is read, 2049 is not.
-    const struct { const char* name; uint32_t type; std::string data; std::string read; } rows[] = {
-        {"bin", REG_BINARY, std::string("\x00\x10\xA0", 3), "0010A0"},
-        {"empty", REG_SZ, std::string(1, '\0'), ""}, {"nodata", REG_SZ, "", ""},
-        {"text", REG_SZ, std::string("abc\0", 4), "abc"}, {"expand", 2, std::string("%A%\0", 4), "%A%"},
-        {"fits", REG_SZ, std::string(2047, 'x') + '\0', std::string(2047, 'x')},
-        {"long", REG_SZ, std::string(2048, 'x') + '\0', kNotFound}, {"longbin", REG_BINARY, std::string(2049, 'x'), kNotFound}};
-    for (const auto& row : rows) put(row.name, row.type, row.data);
-    for (const auto& row : rows) EXPECT_EQ(get(row.name), row.read) << row.name;
-    // Names are case-insensitive, as in the registry.
-    EXPECT_EQ(get("TEXT", "software\\TESSOVANWERK\\orvexcard"), "abc");
-    EXPECT_EQ(get("lng"), kNotFound);
-    EXPECT_EQ(r.ReadRegistry(HKEY_LOCAL_MACHINE, kKey, "text"), kNotFound);
-    EXPECT_EQ(get("text", kKey + "\\Missing"), kNotFound);
-}
-
 TEST_F(clsRegistryTest, writes_text_with_its_nul_and_numbers_as_dword) {
     r.WriteRegistry(HKEY_CURRENT_USER, kKey, "s", REG_SZ, std::string("abc"));
     r.WriteRegistry(HKEY_CURRENT_USER, kKey, "d", REG_DWORD, std::string("2"));

@@ -4,6 +4,7 @@
 // operator's settings and never see each other's.
 #include <fstream>
 #include <iterator>
+#include <filesystem>
 #include <string>
 
 namespace orvex::test {
@@ -11,13 +12,21 @@ namespace orvex::test {
 // A new empty directory below the scratch directory.
 std::string makeTempDir(const std::string& stem = "t");
 
+// Sets a variable of this process's environment; nullptr removes it.
+void setEnvironment(const char* name, const char* value);
+
+// Paths in tests are UTF-8, as in the program (Windows would read them as ANSI).
+inline std::filesystem::path utf8Path(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
 // Whole file as bytes; empty when missing.
 inline std::string readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(utf8Path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 inline void writeFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    std::ofstream(utf8Path(path), std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // The settings files in registryDir for a program run by a test: its log at

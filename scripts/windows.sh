@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The Windows build: cross-compiles the system code and its tests with
+# mingw-w64 into build-win/ and runs the tests under Wine, in a Wine prefix of
+# the build's own (build-win/wineprefix), never the user's ~/.wine.
+# Installs the cross compiler and Wine first when they are missing (as root or
+# through sudo, like scripts/setup.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build-win
+
+# --- Packages ---------------------------------------------------------------
+packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+  elif command -v sudo >/dev/null 2>&1; then
+    sudo=(sudo)
+  else
+    echo "windows: missing packages (${missing[*]}) and neither root nor sudo available" >&2
+    exit 1
+  fi
+  echo "windows: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# --- Build ------------------------------------------------------------------
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake --build "$build" -j2
+
+# --- Wine -------------------------------------------------------------------
+export WINEPREFIX="$PWD/$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer dialogs
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "windows: creating the Wine prefix"
+  wineboot -i >/dev/null 2>&1
+fi
+wineserver -p 60  # one server for every program below, kept until a minute after the last
+
+# --- Tests ------------------------------------------------------------------
+ctest --test-dir "$build" --output-on-failure -j2 -L windows
+
+# --- Command line -----------------------------------------------------------
