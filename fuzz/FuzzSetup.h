@@ -4,17 +4,23 @@
 // spends its time writing log lines.
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "foundation/clsRegistry.h"
 
 namespace orvex::fuzz {
 
-// Answers the scratch directory.
+// Answers the scratch directory, which goes when the program ends.
 inline std::string isolateSettings() {
-    std::string dir = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
+    static std::string dir = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
     if (!mkdtemp(dir.data())) std::abort();
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    });
     setenv("ORVEXCARD_REGISTRY_DIR", dir.c_str(), 1);
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     setenv("XDG_STATE_HOME", dir.c_str(), 1);

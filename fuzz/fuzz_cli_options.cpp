@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliOptions.cpp"  // the parser alone; the rest of the program needs Qt
+// The parser and its texts alone; the rest of the program needs Qt.
+#include "cli/CliOptions.cpp"
+#include "cli/CliText.cpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> args(1);

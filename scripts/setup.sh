@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   pcscd vsmartcard-vpcd
   desktop-file-utils shared-mime-info
+  # The fuzzers (scripts/fuzz.sh): clang and its libFuzzer and sanitizer runtimes.
+  clang libclang-rt-dev
 )
 
 missing=()
