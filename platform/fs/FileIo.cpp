@@ -5,13 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
+#include <cstring>
+#include <ctime>
 
 namespace orvex::platform {
 namespace {
-
-namespace fs = std::filesystem;
 
 FileStamp stampOf(const struct stat& st) {
     FileStamp s;
@@ -115,16 +113,6 @@ bool replaceFile(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-void removeStaleTemporaries(const std::string& path) {
-    const std::string prefix = "." + fileNameOf(path) + ".tmp-";
-    std::error_code ec;
-    for (fs::directory_iterator it(directoryOf(path), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
-            fs::remove(it->path(), ec);
-    }
-}
-
 bool copyAside(const std::string& path, const std::string& bytes) {
     const std::string base = path + ".bad-" + std::to_string(::time(nullptr)) + "-" +
                              std::to_string(::getpid());
@@ -139,10 +127,33 @@ bool copyAside(const std::string& path, const std::string& bytes) {
     return false;
 }
 
-bool makeDirectories(const std::string& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    return std::filesystem::is_directory(dir, ec);
+IoResult readAt(const std::string& path, uint64_t offset, size_t length, std::string& bytes,
+                std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return IoResult::OpenFailed;
+    }
+    std::string buffer(length, '\0');
+    const ssize_t got = ::pread(fd, buffer.data(), length, static_cast<off_t>(offset));
+    error = got < 0 ? std::strerror(errno) : "short read";
+    ::close(fd);
+    if (got != static_cast<ssize_t>(length)) return IoResult::Failed;
+    bytes = std::move(buffer);
+    return IoResult::Ok;
+}
+
+IoResult writeAt(const std::string& path, uint64_t offset, const std::string& data,
+                 std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return IoResult::OpenFailed;
+    }
+    const ssize_t put = ::pwrite(fd, data.data(), data.size(), static_cast<off_t>(offset));
+    error = put < 0 ? std::strerror(errno) : "short write";
+    ::close(fd);
+    return put == static_cast<ssize_t>(data.size()) ? IoResult::Ok : IoResult::Failed;
 }
 
 }  // namespace orvex::platform

@@ -2,26 +2,26 @@
 // File operations for the files the program keeps (settings, card images),
 // each safe against a file that is odd (a directory, a FIFO, too large) and
 // against a crash half way.
-#include <sys/types.h>
-
 #include <cstddef>
-#include <ctime>
+#include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace orvex::platform {
 
 // Identifies one version of a file: a rewrite through rename gives a new
-// inode and new times.
+// file id (inode) and new times.
 struct FileStamp {
     bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    long mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    int64_t size = 0;
+    int64_t mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
     bool operator==(const FileStamp&) const = default;
 };
 
 enum class ReadResult { Ok, Missing, TooLarge, Failed };
+enum class IoResult { Ok, OpenFailed, Failed };
 
 FileStamp fileStamp(const std::string& path);
 // Reads a regular file of at most limit bytes; never blocks on a FIFO.
@@ -39,5 +39,18 @@ void removeStaleTemporaries(const std::string& path);
 bool copyAside(const std::string& path, const std::string& bytes);
 // Creates the directory and its parents as needed.
 bool makeDirectories(const std::string& dir);
+
+// Reads exactly length bytes at offset of an existing file, or writes data
+// there in place: the bytes are in the file, for every other process to see,
+// when the call returns (not synced to the disk). bytes is set only on
+// success; error receives the system's reason for a failure.
+IoResult readAt(const std::string& path, uint64_t offset, size_t length, std::string& bytes,
+                std::string& error);
+IoResult writeAt(const std::string& path, uint64_t offset, const std::string& data,
+                 std::string& error);
+
+// Paths are UTF-8 text; the file system library takes them through these.
+std::filesystem::path pathFromUtf8(const std::string& path);
+std::string utf8Of(const std::filesystem::path& path);
 
 }  // namespace orvex::platform

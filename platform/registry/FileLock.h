@@ -1,7 +1,8 @@
 #pragma once
-// An exclusive advisory lock (flock) on a lock file, held for the life of the
-// object. Waits a bounded time for another holder rather than forever, so a
+// An exclusive advisory lock on a lock file (flock on POSIX systems, LockFileEx
+// on Windows), held for the life of the object. Waits a bounded time for another holder rather than forever, so a
 // stuck process cannot hang every other one.
+#include <cstdint>
 #include <string>
 
 namespace orvex::platform {
@@ -20,7 +21,7 @@ public:
     bool held() const { return fd_ >= 0; }
 
 private:
-    int fd_ = -1;
+    intptr_t fd_ = -1;  // a descriptor, or a HANDLE on Windows
 };
 
 }  // namespace orvex::platform

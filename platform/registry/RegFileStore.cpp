@@ -1,7 +1,5 @@
 #include "platform/registry/RegFileStore.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <system_error>
 
@@ -16,11 +14,10 @@ namespace {
 // so that the link survives the rename.
 std::string storePath(uint32_t root) {
     const std::string path = registryFilePath(root);
-    struct stat st {};
-    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
     std::error_code ec;
-    const auto target = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : target.string();
+    if (path.empty() || !std::filesystem::is_symlink(pathFromUtf8(path), ec)) return path;
+    const auto target = std::filesystem::weakly_canonical(pathFromUtf8(path), ec);
+    return ec ? path : utf8Of(target);
 }
 
 std::string directoryOf(const std::string& path) {

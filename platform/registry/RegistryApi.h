@@ -52,7 +52,8 @@ public:
     virtual reg_code deleteValue(RegHandle key, const std::string& name) = 0;
 };
 
-// The program's registry: the .reg file store on Linux.
+// The program's registry: the .reg file store on Linux, the registry itself
+// on Windows.
 RegistryApi& defaultRegistry();
 
 }  // namespace orvex::platform

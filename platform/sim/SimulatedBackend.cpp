@@ -1,14 +1,10 @@
 #include "platform/sim/SimulatedBackend.h"
 
+#include "platform/fs/FileIo.h"
 #include "platform/sim/SimLayout.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -27,10 +23,6 @@ std::string smallFile(const std::string& path) {
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
     return text;
-}
-
-BackendStatus systemFailure(BackendFault fault, const std::string& what) {
-    return BackendStatus::failure(fault, what + ": " + std::strerror(errno));
 }
 
 // Parses card.type: a decimal byte, blanks and line ends around it allowed.
@@ -103,14 +95,10 @@ BackendStatus SimulatedBackend::read(const std::string& reader, uint32_t offset,
     simulateLatency(faultsOf(reader));
     if (!withinCard(offset, length))
         return BackendStatus::failure(BackendFault::Range, "range beyond the card");
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return systemFailure(BackendFault::NoCard, path);
-    std::string buffer(length, '\0');
-    const ssize_t got = ::pread(fd, buffer.data(), length, offset);
-    ::close(fd);
-    if (got != static_cast<ssize_t>(length))
-        return BackendStatus::failure(BackendFault::Card, path + ": short read");
-    bytes = std::move(buffer);
+    std::string error;
+    const IoResult result = readAt(path, offset, length, bytes, error);
+    if (result == IoResult::OpenFailed) return BackendStatus::failure(BackendFault::NoCard, path + ": " + error);
+    if (result != IoResult::Ok) return BackendStatus::failure(BackendFault::Card, path + ": " + error);
     return BackendStatus::success();
 }
 
@@ -141,13 +129,10 @@ BackendStatus SimulatedBackend::writeOnce(const std::string& reader, uint32_t of
     if (data.size() > kMemoryCardSize || !withinCard(offset, static_cast<uint32_t>(data.size())))
         return BackendStatus::failure(BackendFault::Range, "range beyond the card");
     const std::string path = readerPath(reader) + "/" + sim::kCardFile;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return systemFailure(BackendFault::NoCard, path);
-    const ssize_t put = ::pwrite(fd, data.data(), data.size(), offset);
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    if (put != static_cast<ssize_t>(data.size())) return systemFailure(BackendFault::Card, path + ": write");
+    std::string error;
+    const IoResult result = writeAt(path, offset, data, error);
+    if (result == IoResult::OpenFailed) return BackendStatus::failure(BackendFault::NoCard, path + ": " + error);
+    if (result != IoResult::Ok) return BackendStatus::failure(BackendFault::Card, path + ": write: " + error);
     return BackendStatus::success();
 }
 

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <random>
 
 #include "foundation/appInfo.h"
 
@@ -15,21 +16,31 @@ std::string& dirStore() {
     return dir;
 }
 
+// A new directory of a name no other process picks.
+std::string makeUniqueDir(const std::string& stem) {
+    static std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string dir = stem + "-" + std::to_string(random() % 1000000000u);
+        std::error_code ec;
+        if (std::filesystem::create_directory(dir, ec)) return dir;
+    }
+    std::abort();
+}
+
 class ScratchEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvex-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::abort();
+        const std::string pattern = makeUniqueDir((std::filesystem::temp_directory_path() / "orvex-test").string());
         dirStore() = pattern;
         const auto sub = [&](const char* name) {
             const std::string d = pattern + "/" + name;
             std::filesystem::create_directories(d);
             return d;
         };
-        setenv("ORVEXCARD_REGISTRY_DIR", sub("registry").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", sub("config").c_str(), 1);
-        setenv("XDG_STATE_HOME", sub("state").c_str(), 1);
-        unsetenv("ORVEXCARD_SIM");
+        setEnvironment("ORVEXCARD_REGISTRY_DIR", sub("registry").c_str());
+        setEnvironment("XDG_CONFIG_HOME", sub("config").c_str());
+        setEnvironment("XDG_STATE_HOME", sub("state").c_str());
+        setEnvironment("ORVEXCARD_SIM", nullptr);
         setProgramDirectory(sub("program"));
     }
     void TearDown() override {
@@ -42,10 +53,14 @@ const auto* const registered = ::testing::AddGlobalTestEnvironment(new ScratchEn
 
 }  // namespace
 
-std::string makeTempDir(const std::string& stem) {
-    std::string pattern = dirStore() + "/" + stem + "-XXXXXX";
-    if (!mkdtemp(pattern.data())) std::abort();
-    return pattern;
+std::string makeTempDir(const std::string& stem) { return makeUniqueDir(dirStore() + "/" + stem); }
+
+void setEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");  // the empty text removes it
+#else
+    value ? setenv(name, value, 1) : unsetenv(name);
+#endif
 }
 
 }  // namespace orvex::test

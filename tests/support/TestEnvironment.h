@@ -11,6 +11,9 @@ namespace orvex::test {
 // A new empty directory below the scratch directory.
 std::string makeTempDir(const std::string& stem = "t");
 
+// Sets a variable of this process's environment; nullptr removes it.
+void setEnvironment(const char* name, const char* value);
+
 // Whole file as bytes; empty when missing.
 inline std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
