@@ -8,12 +8,19 @@
 # Any step that fails ends the script, naming the step.
 #
 # usage: scripts/windows-cli.sh [WINDOWS_BUILD_DIR [LINUX_BUILD_DIR]]
-#        (defaults build-windows and build; both hold a built orvexcard)
+#        (defaults build-win and build; the Linux orvexcard is built there
+#        when it is missing, the Windows one must be built already)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-exe="$PWD/${1:-build-windows}/cli/orvexcard.exe"
-lin="$PWD/${2:-build}/cli/orvexcard"
+absolute() { case "$1" in /*) printf '%s' "$1" ;; *) printf '%s' "$PWD/$1" ;; esac; }
+exe="$(absolute "${1:-build-win}")/cli/orvexcard.exe"
+linuxBuild="$(absolute "${2:-build}")"
+lin="$linuxBuild/cli/orvexcard"
+if [ ! -x "$lin" ]; then
+  cmake -S . -B "$linuxBuild" >/dev/null
+  cmake --build "$linuxBuild" -j2 --target orvexcard
+fi
 for program in "$exe" "$lin"; do
   [ -x "$program" ] || { echo "windows-cli: $program is not built" >&2; exit 1; }
 done
