@@ -44,4 +44,5 @@ set(CPACK_PACKAGE_VENDOR Tessovanwerk)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_SYSTEM_NAME win64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)  # the debug information stays in the build
 include(CPack)
