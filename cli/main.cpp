@@ -1,8 +1,7 @@
 // orvexcard: the command-line twin of the window. It shares the window's
 // settings, log and card code and only adds the commands around them.
-#include <QCoreApplication>
-#include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,12 +14,11 @@
 #include "foundation/modCommon.h"
 #include "foundation/modRes.h"
 #include "foundation/clsLog.h"
-#include "platform/qt/QtEventLoop.h"
+#include "platform/eventloop/programLoop.h"
+#include "platform/process/ProgramProcess.h"
 #include "readers/BackendLogConnection.h"
 
 namespace {
-
-void onInterrupt(int) { orvex::cli::interruptRequested = true; }
 
 // The language: --lang, else the "lng" setting, else the locale.
 void chooseLanguage(const std::vector<std::string>& args) {
@@ -35,17 +33,17 @@ void chooseLanguage(const std::vector<std::string>& args) {
 }
 
 // The same title and version as the window, so both append to one log.
-void identifyProgram(const QCoreApplication& app) {
+void identifyProgram() {
     orvex::setApplicationTitle(orvex::utf8ToWindows1252(orvex::resText(101)));
     orvex::setApplicationVersion({PROJECT_VERSION_MAJOR, PROJECT_VERSION_MINOR, PROJECT_VERSION_PATCH});
-    orvex::setProgramDirectory(app.applicationDirPath().toStdString());
+    orvex::setProgramDirectory(orvex::platform::executableDirectory());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace orvex::cli;
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<orvex::platform::EventLoop> loop = orvex::platform::makeProgramLoop(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     chooseLanguage(args);
     const ParseResult parsed = parseCommandLine(args);
@@ -58,16 +56,14 @@ int main(int argc, char** argv) {
         std::fputs(usageText().c_str(), stdout);
         return kExitDone;
     }
-    identifyProgram(app);
+    identifyProgram();
     if (o.command == "sim") return runSimCommand(o);
     if (o.command == "sample-info") return runSampleInfo(o);
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    orvex::platform::QtEventLoop loop;
+    orvex::platform::installInterruptHandler(interruptRequested);
     // What the reader back ends report belongs in the trace, through the
     // program's own log object, never on the operator's screen.
     orvex::clsLog log;
     const orvex::BackendLogConnection backendLines = orvex::connectBackendLog(log);
-    if (o.command == "version" || o.flag("version")) return runVersion(o, loop);
-    return runCardCommand(o, loop);
+    if (o.command == "version" || o.flag("version")) return runVersion(o, *loop);
+    return runCardCommand(o, *loop);
 }

@@ -217,7 +217,10 @@ BackendStatus PcscBackend::ensureContext() {
     if (hasContext_) return BackendStatus::success();
     answerHeldCardsAtOnce();
     const LONG code = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_);
-    if (code != SCARD_S_SUCCESS) return failure(code, "SCardEstablishContext");
+    // No context means no resource manager to talk to, whatever the code:
+    // a winscard without its service may answer SCARD_F_INTERNAL_ERROR.
+    if (code != SCARD_S_SUCCESS)
+        return BackendStatus::failure(BackendFault::Service, "SCardEstablishContext: " + pcscFailureText(code));
     hasContext_ = true;
     return BackendStatus::success();
 }

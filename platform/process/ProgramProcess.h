@@ -1,0 +1,18 @@
+#pragma once
+// What a program needs from its own process: where its executable lies and a
+// way to hear the operator's Ctrl+C.
+#include <atomic>
+#include <string>
+
+namespace orvex::platform {
+
+// The directory of the running executable as UTF-8 text; empty when the
+// system does not say.
+std::string executableDirectory();
+
+// From now on Ctrl+C (and on POSIX a termination request) sets requested
+// instead of ending the process; the program checks it where it can stop
+// cleanly. requested must live until the process ends.
+void installInterruptHandler(std::atomic<bool>& requested);
+
+}  // namespace orvex::platform

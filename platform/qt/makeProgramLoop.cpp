@@ -1,0 +1,32 @@
+#include <QCoreApplication>
+
+#include "platform/eventloop/programLoop.h"
+#include "platform/qt/QtEventLoop.h"
+
+namespace orvex::platform {
+namespace {
+
+// QtEventLoop needs the application object for as long as it is used.
+class QtProgramLoop final : public EventLoop {
+public:
+    QtProgramLoop(int& argc, char** argv) : app_(argc, argv) {}
+
+    void processEvents() override { loop_.processEvents(); }
+    std::unique_ptr<LoopTimer> createTimer(std::function<void()> onTick) override {
+        return loop_.createTimer(std::move(onTick));
+    }
+    void waitUntil(LoopTime due) override { loop_.waitUntil(due); }
+    LoopTime now() const override { return loop_.now(); }
+
+private:
+    QCoreApplication app_;
+    QtEventLoop loop_;
+};
+
+}  // namespace
+
+std::unique_ptr<EventLoop> makeProgramLoop(int& argc, char** argv) {
+    return std::make_unique<QtProgramLoop>(argc, argv);
+}
+
+}  // namespace orvex::platform

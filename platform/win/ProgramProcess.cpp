@@ -1,0 +1,55 @@
+#include "platform/process/ProgramProcess.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace orvex::platform {
+namespace {
+
+std::atomic<bool>* interruptFlag = nullptr;
+
+// Runs on a thread of its own that the system starts for the event. Ctrl+C
+// and Ctrl+Break are taken over; closing the console still ends the process.
+BOOL WINAPI onConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    if (interruptFlag) interruptFlag->store(true);
+    return TRUE;
+}
+
+std::string toUtf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    if (length <= 0) return {};
+    std::string text(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr,
+                        nullptr);
+    return text;
+}
+
+}  // namespace
+
+// The path may be longer than MAX_PATH; the buffer grows until it fits.
+std::string executableDirectory() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::string() : toUtf8(path.substr(0, slash));
+}
+
+void installInterruptHandler(std::atomic<bool>& requested) {
+    interruptFlag = &requested;
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+
+}  // namespace orvex::platform

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# orvexcard.exe under Wine with a private WINEPREFIX, on the simulated reader:
+# format, write a generated sample, inspect --json, dump, restore. Cards cross
+# over both ways: what orvexcard.exe formatted and wrote verifies under the
+# Linux orvexcard with the same `inspect --json` answer, and the other way
+# round; both run on one simulated reader directory. Last, orvexcard.exe on
+# PC/SC, where Wine has no service: exit 3 and the plain message.
+# Any step that fails ends the script, naming the step.
+#
+# usage: scripts/windows-cli.sh [WINDOWS_BUILD_DIR [LINUX_BUILD_DIR]]
+#        (defaults build-win and build; the Linux orvexcard is built there
+#        when it is missing, the Windows one must be built already)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+absolute() { case "$1" in /*) printf '%s' "$1" ;; *) printf '%s' "$PWD/$1" ;; esac; }
+exe="$(absolute "${1:-build-win}")/cli/orvexcard.exe"
+linuxBuild="$(absolute "${2:-build}")"
+lin="$linuxBuild/cli/orvexcard"
+if [ ! -x "$lin" ]; then
+  cmake -S . -B "$linuxBuild" >/dev/null
+  cmake --build "$linuxBuild" -j2 --target orvexcard
+fi
+for program in "$exe" "$lin"; do
+  [ -x "$program" ] || { echo "windows-cli: $program is not built" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/orvexcard-wincli.XXXXXX")
+step=setup
+finish() {
+  local rc=$?
+  if [ "$rc" -ne 0 ]; then
+    echo "windows-cli: FAILED at: $step" >&2
+    for log in "$work"/*.log; do [ -f "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }; done
+  fi
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+  exit "$rc"
+}
+trap finish EXIT
+
+unset ORVEXCARD_SIM
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The Linux program's settings (the Windows one keeps its own in the prefix's registry).
+export ORVEXCARD_REGISTRY_DIR="$work/registry"
+sim="$work/sim"
+winpath() { local p="${1//\//\\}"; printf 'Z:%s' "$p"; }
+
+win() { ORVEXCARD_SIM="$(winpath "$sim")" wine "$exe" --lang en "$@"; }
+linux() { ORVEXCARD_SIM="$sim" "$lin" --lang en "$@"; }
+# inspect --json of the card, line ends as on Linux.
+inspectWith() { "$1" inspect --json | tr -d '\r'; }
+
+mkdir -p "$ORVEXCARD_REGISTRY_DIR"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"ocardlog"="%s"\r\n' \
+  "$work/linux.log" > "$ORVEXCARD_REGISTRY_DIR/HKCU.reg"
+step="Wine prefix and the Windows program's trace setting"
+wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Software\Tessovanwerk\OrvexCard' /v ocardlog /d "$(winpath "$work/windows.log")" /f >/dev/null
+
+# A sample file as the maker's tool writes it: format name, time stamp, a
+# blank, comment, creator text, fingerprint, then 8820 bytes of samples.
+sample="$work/sample.7kx"
+{
+  printf '%-25s' '7kx/1.0.0'
+  printf '%-16s ' '20260101T120000Z'
+  printf '%-100s' 'Generated cross-over sample'
+  printf '%-24s' 'OSC/3.6/10010'
+  printf '%-16s' ''
+  head -c 8820 /dev/urandom
+} > "$sample"
+
+step="orvexcard.exe: simulated reader with a blank card"
+win sim init
+win sim insert --blank
+step="orvexcard.exe: format"
+win format --kind drink
+step="orvexcard.exe: write the sample"
+win write "$(winpath "$sample")" --name "Written under Wine" --duration 45
+step="orvexcard.exe: inspect --json"
+inspectWith win > "$work/win.json"
+grep -q '"name": "Written under Wine"' "$work/win.json"
+step="Linux orvexcard: inspect --json of the card orvexcard.exe wrote"
+inspectWith linux > "$work/linux.json"
+diff -u "$work/win.json" "$work/linux.json"
+
+step="orvexcard.exe: dump"
+win dump "$(winpath "$work/dump.bin")"
+cmp "$work/dump.bin" "$sim/OrvexCard Simulated Reader 0/card.bin"
+step="orvexcard.exe: restore over a card formatted anew"
+linux format --kind station
+win restore "$(winpath "$work/dump.bin")"
+inspectWith linux > "$work/restored.json"
+diff -u "$work/win.json" "$work/restored.json"
+
+step="Linux orvexcard: format and write"
+linux format --kind station
+linux write "$sample" --name "Written on Linux" --duration 30
+inspectWith linux > "$work/linux2.json"
+grep -q '"name": "Written on Linux"' "$work/linux2.json"
+step="orvexcard.exe: inspect --json of the card the Linux orvexcard wrote"
+inspectWith win > "$work/win2.json"
+diff -u "$work/linux2.json" "$work/win2.json"
+
+for api in mcard scard; do
+  step="orvexcard.exe --api $api status on PC/SC without a service"
+  set +e
+  wine "$exe" --lang en --api "$api" status > "$work/status.out" 2>&1
+  rc=$?
+  set -e
+  cat "$work/status.out"
+  [ "$rc" -eq 3 ] || { echo "exit code $rc, expected 3" >&2; false; }
+  grep -q 'PC/SC service is not running' "$work/status.out"
+done
+echo "windows-cli: orvexcard.exe passed under Wine, cards cross over both ways"

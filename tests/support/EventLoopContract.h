@@ -1,0 +1,74 @@
+#pragma once
+// What every real event loop promises its readers, on the real clock: ticks
+// only with an interval and while enabled, no tick inside a tick whose handler
+// waits, a timer that goes away inside its own tick, and a wait that ends no
+// earlier than its due time even when a handler's shorter wait nests in it.
+// A test program instantiates the suite with its loop type:
+//   INSTANTIATE_TYPED_TEST_SUITE_P(Qt, EventLoopContract, QtEventLoop);
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+#include "platform/eventloop/EventLoop.h"
+
+namespace orvex::platform {
+
+template <typename Loop>
+class EventLoopContract : public ::testing::Test {
+protected:
+    void waitMs(int ms) { loop.waitUntil(loop.now() + std::chrono::milliseconds(ms)); }
+    Loop loop;
+    int ticks = 0;
+};
+
+TYPED_TEST_SUITE_P(EventLoopContract);
+
+TYPED_TEST_P(EventLoopContract, TimerTicksOnlyWithIntervalAndWhileEnabled) {
+    auto timer = this->loop.createTimer([this] { ++this->ticks; });
+    timer->setEnabled(true);
+    timer->setInterval(0);
+    this->waitMs(30);
+    EXPECT_EQ(this->ticks, 0);
+    timer->setInterval(5);
+    while (this->ticks < 3) this->waitMs(5);
+    timer->setEnabled(false);
+    const int stopped = this->ticks;
+    this->waitMs(30);
+    EXPECT_EQ(this->ticks, stopped);
+}
+
+TYPED_TEST_P(EventLoopContract, TickIsNotReenteredAndMayDestroyItsTimer) {
+    int depth = 0, deepest = 0;
+    std::unique_ptr<LoopTimer> timer = this->loop.createTimer([&] {
+        deepest = std::max(deepest, ++depth);
+        this->waitMs(20);
+        --depth;
+        if (++this->ticks == 3) timer.reset();
+    });
+    timer->setInterval(2);
+    timer->setEnabled(true);
+    while (timer) this->waitMs(5);
+    this->waitMs(20);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(this->ticks, 3);
+}
+
+// A handler's short wait inside a long one must not end the long one early.
+TYPED_TEST_P(EventLoopContract, NestedShortWaitDoesNotEndTheOuterWaitEarly) {
+    auto timer = this->loop.createTimer([this] {
+        if (++this->ticks == 1) this->waitMs(5);
+    });
+    timer->setInterval(1);
+    timer->setEnabled(true);
+    const LoopTime due = this->loop.now() + std::chrono::milliseconds(80);
+    this->loop.waitUntil(due);
+    EXPECT_GE(this->loop.now(), due);
+    EXPECT_GE(this->ticks, 1);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(EventLoopContract, TimerTicksOnlyWithIntervalAndWhileEnabled,
+                            TickIsNotReenteredAndMayDestroyItsTimer, NestedShortWaitDoesNotEndTheOuterWaitEarly);
+
+}  // namespace orvex::platform
