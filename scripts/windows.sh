@@ -55,3 +55,5 @@ wineserver -p 60  # one server for every program below, kept until a minute afte
 ctest --test-dir "$build" --output-on-failure -j2 -L windows
 
 # --- Command line -----------------------------------------------------------
+# orvexcard.exe as an operator runs it, and cards crossing to the Linux build.
+./scripts/windows-cli.sh "$build" build
