@@ -30,7 +30,7 @@ def put(target, name, data):
 # --- orvexcard command lines: NUL-separated arguments --------------------
 cli = {
     'status': ['status'],
-    'inspect-json': ['--api', 'mcard', 'inspect', '--json'],
+    'card-report-json': ['--api', 'mcard', 'inspect', '--json'],
     'format-drink': ['format', '--kind', 'drink', '--serial', 'A-0001'],
     'format-station-ro': ['--reader=OrvexCard Simulated Reader 0', 'format', '--kind=station', '--read-only'],
     'write-all': ['--wait', '2.5', 'write', 'demo.7kx', '--name', 'Demo card', '--duration', '45',
