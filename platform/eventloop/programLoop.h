@@ -1,7 +1,8 @@
 #pragma once
-// The event loop a program runs on, on this system: Qt's on Linux, the
-// thread's message queue on Windows. Make it first thing in main(): argc and
-// argv are main's own (Qt takes its options from them).
+// The event loop a program without a window runs on, on this system: the
+// monotonic clock on POSIX systems, the thread's message queue on Windows.
+// Make it first thing in main(); a thread of the program that runs readers
+// of its own makes its own loop on that thread.
 #include <memory>
 
 #include "platform/eventloop/EventLoop.h"
@@ -9,5 +10,6 @@
 namespace orvex::platform {
 
 std::unique_ptr<EventLoop> makeProgramLoop(int& argc, char** argv);
+std::unique_ptr<EventLoop> makeThreadLoop();
 
 }  // namespace orvex::platform
