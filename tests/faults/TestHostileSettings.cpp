@@ -90,33 +90,27 @@ TEST_F(HostileSettings, every_card_operation_succeeds_ends_and_stays_small) {
         std::function<void(const HostileSettings&)> spoil;
     } rows[] = {
         {"sound settings", [](const HostileSettings&) {}},
-        {"store cut off in a value",
-         [](const HostileSettings& t) {
+        {"store cut off in a value", [](const HostileSettings& t) {
              writeFileBytes(t.hkcu(), readFileBytes(t.hkcu()).substr(0, 90) + "\"lng\"=dword:000");
          }},
-        {"store of binary bytes",
-         [](const HostileSettings& t) {
+        {"store of binary bytes", [](const HostileSettings& t) {
              std::string junk(4096, '\0');
              for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 7919 >> 3);
              writeFileBytes(t.hkcu(), junk);
          }},
         {"store of 10 MB", [](const HostileSettings& t) { writeFileBytes(t.hkcu(), largeStore(10 << 20, false)); }},
-        {"store of 2 MB in sections",
-         [](const HostileSettings& t) { writeFileBytes(t.hkcu(), largeStore(2 << 20, true)); }},
-        {"read-only store",
-         [](const HostileSettings& t) {
+        {"store of 2 MB in sections", [](const HostileSettings& t) { writeFileBytes(t.hkcu(), largeStore(2 << 20, true)); }},
+        {"read-only store", [](const HostileSettings& t) {
              fs::remove(t.hkcu());  // the log's default path must be stored, and cannot be
              readOnly(t.registry());
          }},
         {"log folder missing", [](const HostileSettings& t) { t.storeLogPath(t.dir_ + "/gone/trace.log"); }},
-        {"read-only log folder",
-         [](const HostileSettings& t) {
+        {"read-only log folder", [](const HostileSettings& t) {
              fs::create_directories(t.dir_ + "/locked");
              readOnly(t.dir_ + "/locked");
              t.storeLogPath(t.dir_ + "/locked/trace.log");
          }},
-        {"log is a FIFO",
-         [](const HostileSettings& t) {
+        {"log is a FIFO", [](const HostileSettings& t) {
              ::mkfifo((t.dir_ + "/fifo").c_str(), 0600);
              t.storeLogPath(t.dir_ + "/fifo");
          }},

@@ -45,7 +45,6 @@ TEST(textTable, every_offset_in_both_languages_and_lookup_by_base) {
     EXPECT_EQ(resText(102), "Card reader");
     setLanguageBase(kLanguageGerman);
     EXPECT_EQ(resText(102), "Kartenleser");
-    EXPECT_EQ(resText(151), "Datei öffnen");
     EXPECT_EQ(resText(9999), "");
     EXPECT_EQ(languageBaseFromSetting("002"), kLanguageEnglish);
     for (const char* german : {"001", "###Not Found###", "0", ""})

@@ -74,7 +74,6 @@ TEST_F(MemoryCardApiTest, InitializeTakesTheReaderTheNameFits) {
     EXPECT_EQ(api.MCardInitialize(scard + 100, "Reader A", context, version), MCARD_E_INVALID_PARAMETER);
     EXPECT_EQ(api.MCardInitialize(scard, "Reader B", context, version), 0u);
     EXPECT_GT(context, 0);
-    EXPECT_EQ(version, kLibraryVersion);
     // Part of a name, or none, takes the first reader it fits, as the driver
     // does when it looks for its reader in the list; a whole name wins.
     state.readers = {"ACME Reader", "Reader", "Reader B"};

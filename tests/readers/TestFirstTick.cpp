@@ -14,14 +14,18 @@ protected:
     void moment() { loop.advance(5ms); }
 };
 
+// A restart stops and starts again with the same reader; the window verifies
+// the card again when the word comes back to "active".
 TEST_F(FirstTick, StartAndRestartSetTheWordWithoutWaitingForAnInterval) {
-    struct Row { Driver driver; bool card; Lines atStart; };
+    struct Row { Driver driver; bool card; Lines atStart; int deviceLate = 0; };
     const Row rows[] = {{Driver::SCM, true, {"state:detect", "state:active"}},
                         {Driver::SCM, false, {"state:wait"}},
                         {Driver::Chipdrive, true, {"state:active"}},
-                        {Driver::Chipdrive, false, {"state:wait"}}};
+                        {Driver::Chipdrive, false, {"state:wait"}},
+                        {Driver::Chipdrive, true, {"state:active"}, 1}};
     for (const Row& row : rows) {
-        const std::string name = (row.driver == Driver::SCM ? "SCM " : "Chipdrive ") + std::to_string(row.card);
+        const bool scm = row.driver == Driver::SCM;
+        const std::string name = (scm ? "SCM " : "Chipdrive ") + std::to_string(row.card) + std::to_string(row.deviceLate);
         mcard->cardInserted = row.card;
         scard->cardStatus = row.card ? "active" : "wait";
         events.clear();
@@ -31,10 +35,18 @@ TEST_F(FirstTick, StartAndRestartSetTheWordWithoutWaitingForAnInterval) {
         EXPECT_EQ(driver->cardState(), row.card ? "active" : "wait") << name;
         if (!row.card) continue;
         events.clear();
+        mcard->calls.clear();
+        scard->calls.clear();
+        for (int i = 0; i < row.deviceLate; ++i) scard->script("Device,Info,Status", {.code = 1});
         driver->restart();
         moment();
-        EXPECT_EQ(events, (Lines{"state:detect", "state:active"})) << name;
+        Lines expected{"state:detect", "state:active"};
+        if (row.deviceLate) expected.insert(expected.begin(), "state:disconnected");
+        EXPECT_EQ(events, expected) << name;
         EXPECT_EQ(driver->pollingInterval(), 500) << name;
+        EXPECT_EQ(scm ? mcard->callsOf("MCardInitialize").at(0).text : scard->commands("Card,U").at(0),
+                  scm ? "Test Reader 0" : "Card,Unlock") << name;
+        EXPECT_EQ(scard->count("Card,Reset"), scm ? 0 : 1) << name;
     }
 }
 

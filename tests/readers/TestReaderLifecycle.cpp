@@ -29,27 +29,6 @@ TEST_F(ReaderLifecycle, ConstructionWaitsAtMostSixQueriesForTheDeviceAndWithoutA
     for (auto& d : drivers) EXPECT_TRUE(!d->Start("Test Reader 0") && !d->isRunning() && d->cardState().empty());
 }
 
-// The window verifies the card again when the word comes back to "active".
-TEST_F(ReaderLifecycle, RestartLeavesActiveAndComesBackToIt) {
-    struct Row { Driver driver; int deviceLate; Lines expected; };
-    const Row rows[] = {{Driver::SCM, 0, {"state:detect", "state:active"}},
-                        {Driver::Chipdrive, 0, {"state:detect", "state:active"}},
-                        {Driver::Chipdrive, 1, {"state:disconnected", "state:detect", "state:active"}}};
-    for (const Row& row : rows) {
-        auto driver = started(row.driver);
-        tick(2);
-        events.clear();
-        for (int i = 0; i < row.deviceLate; ++i) scard->script("Device,Info,Status", {.code = 1});
-        driver->restart();
-        tick(2);
-        EXPECT_EQ(events, row.expected) << static_cast<int>(row.driver) << row.deviceLate;
-        const bool scm = row.driver == Driver::SCM;
-        EXPECT_EQ(scm ? mcard->callsOf("MCardInitialize").at(0).text : scard->commands("Card,U").at(0),
-                  scm ? "Test Reader 0" : "Card,Unlock");  // stopped, then started with the same reader
-        EXPECT_EQ(scard->count("Card,Reset"), scm ? 0 : 1);
-    }
-}
-
 // Closing the window mid-operation: the owner can see the operation and wait;
 // if it does not, the driver stops after the current step and touches nothing.
 TEST_F(ReaderLifecycle, DestroyedFromItsOwnEventsOrWaitsStopsWithoutTouchingItself) {

