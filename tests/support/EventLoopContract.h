@@ -68,7 +68,17 @@ TYPED_TEST_P(EventLoopContract, NestedShortWaitDoesNotEndTheOuterWaitEarly) {
     EXPECT_GE(this->ticks, 1);
 }
 
+// Polling goes on while a program waits for a card: one long wait sees many ticks.
+TYPED_TEST_P(EventLoopContract, TimerTicksDuringOneLongWait) {
+    auto timer = this->loop.createTimer([this] { ++this->ticks; });
+    timer->setInterval(10);
+    timer->setEnabled(true);
+    this->waitMs(200);
+    EXPECT_GE(this->ticks, 3);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(EventLoopContract, TimerTicksOnlyWithIntervalAndWhileEnabled,
-                            TickIsNotReenteredAndMayDestroyItsTimer, NestedShortWaitDoesNotEndTheOuterWaitEarly);
+                            TickIsNotReenteredAndMayDestroyItsTimer, NestedShortWaitDoesNotEndTheOuterWaitEarly,
+                            TimerTicksDuringOneLongWait);
 
 }  // namespace orvex::platform
