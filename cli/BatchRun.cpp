@@ -1,6 +1,5 @@
 #include "cli/BatchRun.h"
 
-#include <QEventLoop>
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -15,7 +14,7 @@
 #include "cli/ExitCode.h"
 #include "foundation/modCommon.h"
 #include "platform/mcard/MemoryCardBackend.h"
-#include "platform/qt/QtEventLoop.h"
+#include "platform/eventloop/programLoop.h"
 
 namespace orvex::cli {
 namespace {
@@ -61,14 +60,11 @@ long long millisecondsSince(std::chrono::steady_clock::time_point start) {
 // One reader's thread: everything of the reader lives and dies here.
 void readerThread(const SessionSettings& base, const std::string& name, const CardJob& job,
                   BatchReport& report, const std::atomic<bool>& stop, std::atomic<int>& started) {
-    // Qt gives a thread it did not start an event dispatcher only with its
-    // first event loop; the driver's polling timer needs one from the start.
-    const QEventLoop dispatcher;
-    platform::QtEventLoop loop;
+    const std::unique_ptr<platform::EventLoop> loop = platform::makeThreadLoop();
     SessionSettings settings = base;
     settings.api = ReaderApi::SCM;  // the driver that addresses a reader by its name
     settings.readerName = name;
-    CardSession session(loop, settings);
+    CardSession session(*loop, settings);
     if (const SessionProblem p = session.startReader(); p != SessionProblem::None) {
         report.readerFailed(name, sessionProblemText(p, settings, session));
         return;
