@@ -40,6 +40,8 @@ finish() {
 trap finish EXIT
 
 unset ORVEXCARD_SIM
+# Wine names files in the Unix locale's charset: UTF-8, or no name outside ASCII.
+export LC_ALL=C.UTF-8
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # The Linux program's settings (the Windows one keeps its own in the prefix's registry).
 export ORVEXCARD_REGISTRY_DIR="$work/registry"

@@ -44,6 +44,8 @@ cmake --build "$build" -j2
 # --- Wine -------------------------------------------------------------------
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEDEBUG=-all
+# Wine names files in the Unix locale's charset: UTF-8, or no name outside ASCII.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer dialogs
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "windows: creating the Wine prefix"
