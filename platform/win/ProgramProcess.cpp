@@ -47,6 +47,15 @@ std::string executableDirectory() {
     return slash == std::wstring::npos ? std::string() : toUtf8(path.substr(0, slash));
 }
 
+// The user's interface language (the one Windows shows its own texts in),
+// not the formats of numbers and dates.
+std::string userLanguage() {
+    const LCID locale = MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT);
+    char code[16] = {};
+    const int length = GetLocaleInfoA(locale, LOCALE_SISO639LANGNAME, code, sizeof code);
+    return length > 1 ? std::string(code, static_cast<size_t>(length - 1)) : std::string();
+}
+
 void installInterruptHandler(std::atomic<bool>& requested) {
     interruptFlag = &requested;
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
