@@ -61,8 +61,9 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Tessovanwerk\OrvexCard' /v ocardlog /d "$(winpath "$work/windows.log")" /f >/dev/null
 
 # A sample file as the maker's tool writes it: format name, time stamp, a
-# blank, comment, creator text, fingerprint, then 8820 bytes of samples.
-sample="$work/sample.7kx"
+# blank, comment, creator text, fingerprint, then 8820 bytes of samples. Its
+# name is outside every ANSI code page: it reaches orvexcard.exe only as UTF-16.
+sample="$work/Probe café ☕.7kx"
 {
   printf '%-25s' '7kx/1.0.0'
   printf '%-16s ' '20260101T120000Z'
