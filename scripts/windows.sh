@@ -47,11 +47,15 @@ export WINEDEBUG=-all
 # Wine names files in the Unix locale's charset: UTF-8, or no name outside ASCII.
 export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer dialogs
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+mkdir -p "$WINEPREFIX"
+# One server for every program below, kept until a minute after the last. It
+# must come first: wineboot's own server would still be running, and -p then
+# fails. A server of an earlier run that is still up serves as well.
+wineserver -p 60 || true
+if [ ! -d "$WINEPREFIX/drive_c/windows/system32" ]; then
   echo "windows: creating the Wine prefix"
   wineboot -i >/dev/null 2>&1
 fi
-wineserver -p 60  # one server for every program below, kept until a minute after the last
 
 # --- Tests ------------------------------------------------------------------
 ctest --test-dir "$build" --output-on-failure -j2 -L windows
