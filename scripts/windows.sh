@@ -55,9 +55,13 @@ mkdir -p "$WINEPREFIX"
 # must come first: wineboot's own server would still be running, and -p then
 # fails. A server of an earlier run that is still up serves as well.
 wineserver -p 60 || true
+# wineboot also starts the session's own processes: when the first two
+# programs of a new session start side by side, one of them may never end.
 if [ ! -d "$WINEPREFIX/drive_c/windows/system32" ]; then
   echo "windows: creating the Wine prefix"
   wineboot -i >/dev/null 2>&1
+else
+  wineboot >/dev/null 2>&1
 fi
 
 # --- Tests ------------------------------------------------------------------
