@@ -1,9 +1,9 @@
 #include "cli/CliText.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "foundation/modRes.h"
+#include "platform/process/ProgramProcess.h"
 
 namespace orvex::cli {
 namespace {
@@ -78,12 +78,7 @@ void say(const std::string& message) { put(stdout, "", message); }
 void fail(const std::string& message) { put(stderr, "orvexcard: ", message); }
 
 int languageBaseFromLocale() {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (!value || !*value) continue;
-        return std::string_view(value).starts_with("de") ? kLanguageGerman : kLanguageEnglish;
-    }
-    return kLanguageEnglish;
+    return platform::userLanguage().starts_with("de") ? kLanguageGerman : kLanguageEnglish;
 }
 
 int languageBaseFromArgs(const std::vector<std::string>& args) {

@@ -23,8 +23,8 @@ void say(const std::string& message);
 void fail(const std::string& message);
 
 // The language when neither the command line nor the settings choose one:
-// German for a locale (LC_ALL, LC_MESSAGES, LANG, the first one set) that
-// starts with "de", else English.
+// German for a user language (platform::userLanguage) that starts with "de",
+// else English.
 int languageBaseFromLocale();
 // The --lang value of a command line, when it names de or en.
 int languageBaseFromArgs(const std::vector<std::string>& args);  // 0: none

@@ -1,5 +1,11 @@
-# Writes the bytes of INPUT as an array into OUTPUT (called by orvex_text_table).
+# Writes the bytes of INPUT, then those of OVERLAY if given, as an array into
+# OUTPUT (called by orvex_text_table).
 file(READ ${INPUT} hex HEX)
+# The overlay's rows come later, so they win (the last row of an offset counts).
+if(OVERLAY)
+  file(READ ${OVERLAY} overlayHex HEX)
+  string(APPEND hex "0a${overlayHex}")
+endif()
 string(LENGTH "${hex}" hexlen)
 math(EXPR count "${hexlen} / 2")
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")

@@ -40,6 +40,8 @@ finish() {
 trap finish EXIT
 
 unset ORVEXCARD_SIM
+# Wine names files in the Unix locale's charset: UTF-8, or no name outside ASCII.
+export LC_ALL=C.UTF-8
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # The Linux program's settings (the Windows one keeps its own in the prefix's registry).
 export ORVEXCARD_REGISTRY_DIR="$work/registry"
@@ -59,8 +61,9 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Tessovanwerk\OrvexCard' /v ocardlog /d "$(winpath "$work/windows.log")" /f >/dev/null
 
 # A sample file as the maker's tool writes it: format name, time stamp, a
-# blank, comment, creator text, fingerprint, then 8820 bytes of samples.
-sample="$work/sample.7kx"
+# blank, comment, creator text, fingerprint, then 8820 bytes of samples. Its
+# name is outside every ANSI code page: it reaches orvexcard.exe only as UTF-16.
+sample="$work/Probe café ☕.7kx"
 {
   printf '%-25s' '7kx/1.0.0'
   printf '%-16s ' '20260101T120000Z'
@@ -110,6 +113,7 @@ for api in mcard scard; do
   set -e
   cat "$work/status.out"
   [ "$rc" -eq 3 ] || { echo "exit code $rc, expected 3" >&2; false; }
-  grep -q 'PC/SC service is not running' "$work/status.out"
+  # The plain message: Windows has no pcscd to start.
+  tr -d '\r' < "$work/status.out" | grep -qx 'orvexcard: PC/SC service is not running'
 done
 echo "windows-cli: orvexcard.exe passed under Wine, cards cross over both ways"

@@ -10,6 +10,8 @@
 namespace orvex::platform {
 
 std::unique_ptr<EventLoop> makeProgramLoop(int& argc, char** argv);
+// The loop of a further thread of the program, made and used on that thread
+// only (after makeProgramLoop on the main thread).
 std::unique_ptr<EventLoop> makeThreadLoop();
 
 }  // namespace orvex::platform

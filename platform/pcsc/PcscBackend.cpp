@@ -74,9 +74,12 @@ std::vector<std::string> splitMultiString(const std::string& buffer) {
 // long that is. Asked before the first context of the process, it answers
 // SCARD_E_SHARING_VIOLATION at once instead, and the caller decides how long
 // to try again.
+// The switch is the client library's on POSIX systems; winscard has none.
 void answerHeldCardsAtOnce() {
+#ifndef _WIN32
     static std::once_flag once;
     std::call_once(once, [] { ::setenv("PCSCLITE_NO_BLOCKING", "1", 0); });
+#endif
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/process/ProgramProcess.h"
 
+#include <algorithm>
+#include <cctype>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -20,6 +23,18 @@ std::string executableDirectory() {
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : exe.parent_path().string();
+}
+
+std::string userLanguage() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        std::string text(value);
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    }
+    return {};
 }
 
 void installInterruptHandler(std::atomic<bool>& requested) {

@@ -1,6 +1,6 @@
 #pragma once
-// What a program needs from its own process: where its executable lies and a
-// way to hear the operator's Ctrl+C.
+// What a program needs from its own process: where its executable lies, the
+// operator's language and a way to hear the operator's Ctrl+C.
 #include <atomic>
 #include <string>
 
@@ -9,6 +9,12 @@ namespace orvex::platform {
 // The directory of the running executable as UTF-8 text; empty when the
 // system does not say.
 std::string executableDirectory();
+
+// The operator's language as the locale names it, lower case ("de_de.utf-8",
+// "en"; on POSIX systems the first of LC_ALL, LC_MESSAGES, LANG that is set),
+// or on Windows the two letters of the user's interface language ("de").
+// Empty when the system names none.
+std::string userLanguage();
 
 // From now on Ctrl+C (and on POSIX a termination request) sets requested
 // instead of ending the process; the program checks it where it can stop

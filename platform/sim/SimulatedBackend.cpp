@@ -153,7 +153,7 @@ BackendStatus SimulatedBackend::beginExclusive(const std::string& reader) {
     case FileLock::Attempt::Failed:
         break;
     }
-    return BackendStatus::failure(BackendFault::Card, "the card lock " + lockPath + " cannot be opened");
+    return BackendStatus::failure(BackendFault::Card, "cannot open the lock file " + lockPath);
 }
 
 BackendStatus SimulatedBackend::cardFile(const std::string& reader, std::string& path) {

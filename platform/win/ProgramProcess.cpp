@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/win/WidePath.h"
+
 namespace orvex::platform {
 namespace {
 
@@ -15,17 +17,6 @@ BOOL WINAPI onConsoleControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
     if (interruptFlag) interruptFlag->store(true);
     return TRUE;
-}
-
-std::string toUtf8(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    if (length <= 0) return {};
-    std::string text(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr,
-                        nullptr);
-    return text;
 }
 
 }  // namespace
@@ -44,7 +35,16 @@ std::string executableDirectory() {
         path.resize(path.size() * 2);
     }
     const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::string() : toUtf8(path.substr(0, slash));
+    return slash == std::wstring::npos ? std::string() : win::narrow(path.substr(0, slash));
+}
+
+// The user's interface language (the one Windows shows its own texts in),
+// not the formats of numbers and dates.
+std::string userLanguage() {
+    const LCID locale = MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT);
+    char code[16] = {};
+    const int length = GetLocaleInfoA(locale, LOCALE_SISO639LANGNAME, code, sizeof code);
+    return length > 1 ? std::string(code, static_cast<size_t>(length - 1)) : std::string();
 }
 
 void installInterruptHandler(std::atomic<bool>& requested) {

@@ -18,6 +18,17 @@ std::wstring widen(const std::string& utf8) {
     return wide;
 }
 
+std::string narrow(const std::wstring& utf16) {
+    if (utf16.empty() || utf16.size() > INT_MAX) return {};
+    const int length = static_cast<int>(utf16.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return {};
+    std::string text(static_cast<size_t>(needed), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, text.data(), needed, nullptr, nullptr) != needed)
+        return {};
+    return text;
+}
+
 std::string errorText(unsigned long code) {
     char buffer[512] = {};
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,

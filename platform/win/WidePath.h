@@ -8,6 +8,10 @@ namespace orvex::platform::win {
 // (no Win32 call then reaches a file of a different name).
 std::wstring widen(const std::string& utf8);
 
+// The UTF-8 form of a UTF-16 text from the system; unpaired surrogates
+// become U+FFFD.
+std::string narrow(const std::wstring& utf16);
+
 // The system's message for a Win32 error code, one line.
 std::string errorText(unsigned long code);
 
