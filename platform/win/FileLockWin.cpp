@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <chrono>
-#include <thread>
-
 #include "platform/win/WidePath.h"
 
 namespace orvex::platform {
@@ -15,16 +12,6 @@ HANDLE handleOf(intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 }  // namespace
 
 FileLock::~FileLock() { release(); }
-
-bool FileLock::acquire(const std::string& lockPath, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const Attempt attempt = tryAcquire(lockPath);
-        if (attempt != Attempt::Busy) return attempt == Attempt::Taken;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
 
 FileLock::Attempt FileLock::tryAcquire(const std::string& lockPath) {
     release();
