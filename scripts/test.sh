@@ -12,6 +12,10 @@ if [ "${1:-}" = "--sanitize" ]; then
   flags+=(-DORVEX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
 fi
 
+if command -v ccache >/dev/null 2>&1; then
+  flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
 scripts/setup.sh
 cmake -S . -B "$build" "${flags[@]}" >/dev/null
 cmake --build "$build" -j2
