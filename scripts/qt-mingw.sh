@@ -139,11 +139,13 @@ cmake --build "$build" -j"${ORVEX_JOBS:-2}" >"$build/build.log" 2>&1 \
 cmake --install "$build" >"$build/install.log" 2>&1 \
   || { tail -40 "$build/install.log" >&2; exit 1; }
 say "built in $(( $(date +%s) - start )) s"
-# The licence text travels with the programs that link this Qt.
+# The licence texts travel with the programs that link this Qt: the LGPL
+# (and the GPL it builds on) and Debian's record of every part's copyright
+# and licence, the bundled third-party libraries included.
 mkdir -p "$prefix/share/licenses"
-cp "$src/LICENSES/LGPL-3.0-only.txt" "$prefix/share/licenses/" 2>/dev/null \
-  || cp "$src"/LICENSE.LGPL3 "$prefix/share/licenses/LGPL-3.0-only.txt" 2>/dev/null || true
-cp "$src/LICENSES/GPL-3.0-only.txt" "$prefix/share/licenses/" 2>/dev/null || true
+cp "$src/LICENSES/LGPL-3.0-only.txt" "$src/LICENSES/GPL-3.0-only.txt" "$prefix/share/licenses/"
+cp "$src/debian/copyright" "$prefix/share/licenses/qt6-base-copyright.txt"
+dpkg-parsechangelog -l "$src/debian/changelog" -S Version >"$prefix/share/licenses/qt6-base-source-version.txt"
 echo "$digest" >"$stamp"
 # The build tree is large and not needed again; the source stays for a rebuild.
 rm -rf "$build"
