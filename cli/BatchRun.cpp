@@ -15,6 +15,7 @@
 #include "foundation/modCommon.h"
 #include "platform/mcard/MemoryCardBackend.h"
 #include "platform/eventloop/programLoop.h"
+#include "platform/process/ProgramProcess.h"
 
 namespace orvex::cli {
 namespace {
@@ -76,8 +77,8 @@ void readerThread(const SessionSettings& base, const std::string& name, const Ca
 // Why the readers cannot be listed: the simulated reader's directory, or the
 // PC/SC service.
 std::string listServiceProblem() {
-    const char* sim = std::getenv("ORVEXCARD_SIM");
-    return sim && *sim ? text(msg::kSimUnusable, {sim}) : text(msg::kNoService);
+    const std::string sim = platform::environmentVariable("ORVEXCARD_SIM");
+    return !sim.empty() ? text(msg::kSimUnusable, {inert(sim)}) : text(msg::kNoService);
 }
 
 }  // namespace

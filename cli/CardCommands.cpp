@@ -23,6 +23,7 @@
 #include "foundation/modCommon.h"
 #include "foundation/modRes.h"
 #include "platform/fs/FileIo.h"
+#include "platform/process/ProgramProcess.h"
 #include "samplefile/file7kx.h"
 #include "samplefile/modDecimal.h"
 
@@ -35,8 +36,8 @@ std::string sessionProblemText(SessionProblem p, const SessionSettings& s, const
         case SessionProblem::None:
             break;
         case SessionProblem::NoService: {
-            const char* sim = std::getenv("ORVEXCARD_SIM");
-            return sim && *sim ? text(msg::kSimUnusable, {inert(sim)}) : text(msg::kNoService);
+            const std::string sim = platform::environmentVariable("ORVEXCARD_SIM");
+            return !sim.empty() ? text(msg::kSimUnusable, {inert(sim)}) : text(msg::kNoService);
         }
         case SessionProblem::NoAccess:
             return text(msg::kNoAccess);

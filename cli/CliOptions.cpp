@@ -194,8 +194,14 @@ std::string usageText() {
            "--version prints the program's version and, when the reader driver starts, its version.\n"
            "--timings prints on standard error how long the card took to become active, how\n"
            "long the card operation took and how many memory pieces the reader moved.\n"
+#ifdef _WIN32
+           "Messages follow --lang, else the \"lng\" setting, else the user's interface language in\n"
+           "Windows: German for German, English otherwise. Card and file text shows control bytes\n"
+           "as \\xNN.\n"
+#else
            "Messages follow --lang, else the \"lng\" setting, else the locale (LC_ALL, LC_MESSAGES,\n"
            "LANG): German for de*, English otherwise. Card and file text shows control bytes as \\xNN.\n"
+#endif
            "exit codes: 0 done, 1 card operation failed or card not verified, 2 usage error or\n"
            "bad input file, 3 no reader or driver, 4 no card within the wait, 130 interrupted\n";
 }

@@ -4,6 +4,7 @@
 #include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/ExitCode.h"
+#include "platform/process/ProgramProcess.h"
 #include "platform/sim/SimDirectory.h"
 
 namespace orvex::cli {
@@ -69,8 +70,8 @@ int imageFor(const CliOptions& o, std::optional<std::string>& image) {
 }  // namespace
 
 int runSimCommand(const CliOptions& o) {
-    const char* dir = std::getenv("ORVEXCARD_SIM");
-    if (!dir || !*dir) {
+    const std::string dir = platform::environmentVariable("ORVEXCARD_SIM");
+    if (dir.empty()) {
         fail(text(msg::kSimNotSet));
         return kExitUsage;
     }

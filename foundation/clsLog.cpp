@@ -2,17 +2,18 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <system_error>
+#include <vector>
 
 #include "foundation/Clock.h"
 #include "foundation/appInfo.h"
 #include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
 #include "platform/fs/FileIo.h"
+#include "platform/process/ProgramProcess.h"
 
 namespace orvex {
 namespace {
@@ -69,40 +70,48 @@ bool appendLine(const std::string& path, const std::string& line) {
     return !out.fail();
 }
 
-// The state directory used when the program's directory takes no log file.
-std::string stateDirectory() {
-    const char* xdg = std::getenv("XDG_STATE_HOME");
-    std::filesystem::path base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".local" / "state";
-    } else {
-        base = std::filesystem::temp_directory_path();
+constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+
+bool holdsAsAnsi(const std::string& utf8) { return windows1252ToUtf8(utf8ToWindows1252(utf8)) == utf8; }
+
+// The names of a path between its separators.
+std::vector<std::string> pathNames(const std::string& path) {
+    std::vector<std::string> names(1);
+    for (const char c : path) {
+        if (c == '/' || c == '\\') names.emplace_back();
+        else names.back() += c;
     }
-    return (base / "OrvexCard").string();
+    return names;
 }
 
-// A directory (a file system path) as Windows-1252 text, when it can be
-// written that way and back.
-bool ansiDirectory(const std::string& dir, std::string& ansi) {
-    ansi = utf8ToWindows1252(dir);
-    return !dir.empty() && windows1252ToUtf8(ansi) == dir;
+// A directory as Windows-1252 text, the form every setting takes. A name that
+// text cannot hold (a folder named in another script) is taken in its short
+// form; empty when the system keeps no short form for it.
+std::string ansiDirectory(const std::string& dir) {
+    if (dir.empty() || holdsAsAnsi(dir)) return utf8ToWindows1252(dir);
+    const std::string shortDir = platform::shortPathName(dir);
+    const std::vector<std::string> longNames = pathNames(dir);
+    const std::vector<std::string> shortNames = pathNames(shortDir);
+    if (shortDir.empty() || shortNames.size() != longNames.size()) return {};
+    std::string mixed;
+    for (size_t i = 0; i < longNames.size(); ++i) {
+        if (i > 0) mixed += kSeparator;
+        mixed += holdsAsAnsi(longNames[i]) ? longNames[i] : shortNames[i];
+    }
+    return holdsAsAnsi(mixed) ? utf8ToWindows1252(mixed) : std::string();
 }
 
-// The program's directory when a file can be created there, else the state
-// directory (created on demand). The result is Windows-1252 text.
+// The program's directory when a file can be created there, else the user's
+// state directory (created on demand); empty when neither takes the log. The
+// result is Windows-1252 text.
 std::string defaultPath() {
-    const std::string name = applicationTitle() + ".log";
-    std::string dir;
-    if (ansiDirectory(programDirectory(), dir)) {
-        const std::string candidate = dir + "/" + name;
-        if (openLog(candidate).is_open()) return candidate;
-    }
-    const std::string state = stateDirectory();
-    std::error_code ec;
-    std::filesystem::create_directories(state, ec);
-    return utf8ToWindows1252(state) + "/" + name;
+    const std::string name = kSeparator + applicationTitle() + ".log";
+    if (const std::string dir = ansiDirectory(programDirectory()); !dir.empty() && openLog(dir + name).is_open())
+        return dir + name;
+    const std::string state = platform::userStateDirectory();
+    if (state.empty() || !platform::makeDirectories(state)) return {};
+    const std::string dir = ansiDirectory(state);
+    return !dir.empty() && openLog(dir + name).is_open() ? dir + name : std::string();
 }
 
 std::atomic<bool>& failureReported() {
@@ -116,8 +125,9 @@ clsLog::clsLog() {
     clsRegistry reg;
     const std::string stored = reg.ReadRegistry(HKEY_CURRENT_USER, kProductKey, kLogValue);
     if (stored == clsRegistry::notFoundVal()) {
+        // No default that takes a file is stored: a later run looks again.
         path_ = defaultPath();
-        reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, kLogValue, REG_SZ, path_);
+        if (!path_.empty()) reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, kLogValue, REG_SZ, path_);
     } else {
         path_ = stored;
     }

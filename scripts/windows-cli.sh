@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # orvexcard.exe under Wine with a private WINEPREFIX, on the simulated reader:
-# format, write a generated sample, inspect --json, dump, restore. Cards cross
+# format, write a generated sample, inspect --json, dump, restore. It runs as
+# installed for a user whose name is outside every ANSI code page: its folder
+# takes no log, so the trace goes to the user's local application data folder,
+# and the simulated reader lies below the user's folder too. Cards cross
 # over both ways: what orvexcard.exe formatted and wrote verifies under the
 # Linux orvexcard with the same `inspect --json` answer, and the other way
 # round; both run on one simulated reader directory. Last, orvexcard.exe on
@@ -14,14 +17,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 absolute() { case "$1" in /*) printf '%s' "$1" ;; *) printf '%s' "$PWD/$1" ;; esac; }
-exe="$(absolute "${1:-build-win}")/cli/orvexcard.exe"
+built="$(absolute "${1:-build-win}")/cli/orvexcard.exe"
 linuxBuild="$(absolute "${2:-build}")"
 lin="$linuxBuild/cli/orvexcard"
 if [ ! -x "$lin" ]; then
   cmake -S . -B "$linuxBuild" >/dev/null
   cmake --build "$linuxBuild" -j2 --target orvexcard
 fi
-for program in "$exe" "$lin"; do
+for program in "$built" "$lin"; do
   [ -x "$program" ] || { echo "windows-cli: $program is not built" >&2; exit 1; }
 done
 
@@ -31,7 +34,7 @@ finish() {
   local rc=$?
   if [ "$rc" -ne 0 ]; then
     echo "windows-cli: FAILED at: $step" >&2
-    for log in "$work"/*.log; do [ -f "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }; done
+    for log in "$work"/*.log "${winlog:-}"; do [ -f "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }; done
   fi
   wineserver -k 2>/dev/null || true
   rm -rf "$work"
@@ -45,8 +48,17 @@ export LC_ALL=C.UTF-8
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # The Linux program's settings (the Windows one keeps its own in the prefix's registry).
 export ORVEXCARD_REGISTRY_DIR="$work/registry"
-sim="$work/sim"
+user="$work/Jürgen 山田"
+sim="$user/sim"
 winpath() { local p="${1//\//\\}"; printf 'Z:%s' "$p"; }
+# Installed: a folder the operator cannot write. Root writes everywhere, so a
+# directory of the log file's name keeps the log out of it.
+exe="$work/Program Files/OrvexCard/orvexcard.exe"
+mkdir -p "$(dirname "$exe")/OrvexCard wizard.log"
+cp "$built" "$exe"
+winlog="$user/AppData/Local/Tessovanwerk/OrvexCard/OrvexCard wizard.log"
+# Start blocks in the Windows log.
+logStarts() { grep -c 'clsLog.Class_Initialize()' "$winlog"; }
 
 win() { ORVEXCARD_SIM="$(winpath "$sim")" wine "$exe" --lang en "$@"; }
 linux() { ORVEXCARD_SIM="$sim" "$lin" --lang en "$@"; }
@@ -56,9 +68,11 @@ inspectWith() { "$1" inspect --json | tr -d '\r'; }
 mkdir -p "$ORVEXCARD_REGISTRY_DIR"
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"ocardlog"="%s"\r\n' \
   "$work/linux.log" > "$ORVEXCARD_REGISTRY_DIR/HKCU.reg"
-step="Wine prefix and the Windows program's trace setting"
+step="Wine prefix with the user's local application data folder"
 wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Tessovanwerk\OrvexCard' /v ocardlog /d "$(winpath "$work/windows.log")" /f >/dev/null
+mkdir -p "$user/AppData/Local"
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' /v 'Local AppData' \
+  /t REG_EXPAND_SZ /d "$(winpath "$user/AppData/Local")" /f >/dev/null
 
 # A sample file as the maker's tool writes it: format name, time stamp, a
 # blank, comment, creator text, fingerprint, then 8820 bytes of samples. Its
@@ -76,13 +90,17 @@ sample="$work/Probe café ☕.7kx"
 step="orvexcard.exe: simulated reader with a blank card"
 win sim init
 win sim insert --blank
-step="orvexcard.exe: format"
+step="orvexcard.exe: format, its log in the user's folder"
 win format --kind drink
+starts=$(logStarts)
+wine reg query 'HKCU\Software\Tessovanwerk\OrvexCard' /v ocardlog |
+  grep -qF 'AppData\Local\Tessovanwerk\OrvexCard\OrvexCard wizard.log'
 step="orvexcard.exe: write the sample"
 win write "$(winpath "$sample")" --name "Written under Wine" --duration 45
-step="orvexcard.exe: inspect --json"
+step="orvexcard.exe: inspect --json, the stored log path followed"
 inspectWith win > "$work/win.json"
 grep -q '"name": "Written under Wine"' "$work/win.json"
+[ "$(logStarts)" -gt "$starts" ]
 step="Linux orvexcard: inspect --json of the card orvexcard.exe wrote"
 inspectWith linux > "$work/linux.json"
 diff -u "$work/win.json" "$work/linux.json"
@@ -104,6 +122,11 @@ grep -q '"name": "Written on Linux"' "$work/linux2.json"
 step="orvexcard.exe: inspect --json of the card the Linux orvexcard wrote"
 inspectWith win > "$work/win2.json"
 diff -u "$work/linux2.json" "$work/win2.json"
+
+step="orvexcard.exe --help: the language as Windows chooses it"
+wine "$exe" --help | tr -d '\r' > "$work/help.out"
+grep -q "user's interface language" "$work/help.out"
+if grep -E 'LC_ALL|LC_MESSAGES|LANG\b' "$work/help.out"; then false; fi
 
 for api in mcard scard; do
   step="orvexcard.exe --api $api status on PC/SC without a service"

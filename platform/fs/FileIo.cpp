@@ -156,4 +156,6 @@ IoResult writeAt(const std::string& path, uint64_t offset, const std::string& da
     return put == static_cast<ssize_t>(data.size()) ? IoResult::Ok : IoResult::Failed;
 }
 
+std::string shortPathName(const std::string&) { return {}; }
+
 }  // namespace orvex::platform

@@ -49,6 +49,11 @@ IoResult readAt(const std::string& path, uint64_t offset, size_t length, std::st
 IoResult writeAt(const std::string& path, uint64_t offset, const std::string& data,
                  std::string& error);
 
+// Another name of an existing path, made of short names (on Windows the 8.3
+// form, which is ASCII for a folder in any script where the volume keeps
+// short names); empty where the system has none.
+std::string shortPathName(const std::string& path);
+
 // Paths are UTF-8 text; the file system library takes them through these.
 std::filesystem::path pathFromUtf8(const std::string& path);
 std::string utf8Of(const std::filesystem::path& path);

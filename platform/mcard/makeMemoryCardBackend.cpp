@@ -1,15 +1,16 @@
-#include <cstdlib>
+#include <utility>
 
 #include "platform/mcard/MemoryCardApi.h"
 #include "platform/mcard/MemoryCardBackend.h"
 #include "platform/pcsc/PcscBackend.h"
+#include "platform/process/ProgramProcess.h"
 #include "platform/sim/SimulatedBackend.h"
 
 namespace orvex::platform {
 
 std::unique_ptr<MemoryCardBackend> makeMemoryCardBackend() {
-    const char* simulated = std::getenv("ORVEXCARD_SIM");
-    if (simulated && *simulated) return std::make_unique<SimulatedBackend>(simulated);
+    if (std::string simulated = environmentVariable("ORVEXCARD_SIM"); !simulated.empty())
+        return std::make_unique<SimulatedBackend>(std::move(simulated));
     return std::make_unique<PcscBackend>();
 }
 

@@ -25,11 +25,31 @@ std::string executableDirectory() {
     return ec ? std::string() : exe.parent_path().string();
 }
 
+std::string environmentVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// XDG directories must be absolute; a relative one is ignored. Without a home
+// the temporary directory serves.
+std::string userStateDirectory() {
+    std::filesystem::path base;
+    if (const std::string xdg = environmentVariable("XDG_STATE_HOME"); xdg.starts_with('/')) {
+        base = xdg;
+    } else if (const std::string home = environmentVariable("HOME"); !home.empty()) {
+        base = std::filesystem::path(home) / ".local" / "state";
+    } else {
+        std::error_code ec;
+        base = std::filesystem::temp_directory_path(ec);
+        if (ec) return {};
+    }
+    return (base / "OrvexCard").string();
+}
+
 std::string userLanguage() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (!value || !*value) continue;
-        std::string text(value);
+        std::string text = environmentVariable(name);
+        if (text.empty()) continue;
         std::transform(text.begin(), text.end(), text.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         return text;

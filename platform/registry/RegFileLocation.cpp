@@ -1,6 +1,6 @@
 #include "platform/registry/RegFileLocation.h"
 
-#include <cstdlib>
+#include "platform/process/ProgramProcess.h"
 
 namespace orvex::platform {
 namespace {
@@ -8,10 +8,7 @@ namespace {
 constexpr uint32_t kHkcu = 0x80000001u;
 constexpr uint32_t kHklm = 0x80000002u;
 
-std::string env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? std::string(v) : std::string();
-}
+std::string env(const char* name) { return environmentVariable(name); }
 
 // XDG directories must be absolute; a relative one is ignored.
 std::string configHome() {

@@ -217,4 +217,18 @@ IoResult writeAt(const std::string& path, uint64_t offset, const std::string& da
     return written && put == data.size() ? IoResult::Ok : IoResult::Failed;
 }
 
+// The short form may be longer than asked for when a name changes between the
+// calls: then there is none.
+std::string shortPathName(const std::string& path) {
+    const std::wstring wide = win::widen(path);
+    if (wide.empty()) return {};
+    const DWORD needed = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (needed == 0) return {};
+    std::wstring shortName(needed, L'\0');
+    const DWORD length = GetShortPathNameW(wide.c_str(), shortName.data(), needed);
+    if (length == 0 || length >= needed) return {};
+    shortName.resize(length);
+    return win::narrow(shortName);
+}
+
 }  // namespace orvex::platform

@@ -1,6 +1,8 @@
 #include "platform/process/ProgramProcess.h"
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -36,6 +38,35 @@ std::string executableDirectory() {
     }
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::string() : win::narrow(path.substr(0, slash));
+}
+
+// The value may change between the two calls: the buffer grows until it fits.
+std::string environmentVariable(const char* name) {
+    const std::wstring wideName = win::widen(name);
+    if (wideName.empty()) return {};
+    std::wstring value(256, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        if (length == 0) return {};
+        if (length < value.size()) {
+            value.resize(length);
+            return win::narrow(value);
+        }
+        value.resize(length);  // the size asked for, its terminating NUL included
+    }
+    return {};
+}
+
+// The folder as the system keeps it for the user, which may have been moved
+// elsewhere; the variable only when the system does not say.
+std::string userStateDirectory() {
+    std::string base;
+    PWSTR folder = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &folder)))
+        base = win::narrow(folder);
+    CoTaskMemFree(folder);
+    if (base.empty()) base = environmentVariable("LOCALAPPDATA");
+    return base.empty() ? std::string() : base + "\\Tessovanwerk\\OrvexCard";
 }
 
 // The user's interface language (the one Windows shows its own texts in),

@@ -9,6 +9,7 @@
 #include "foundation/appInfo.h"
 #include "foundation/clsLog.h"
 #include "foundation/clsRegistry.h"
+#include "foundation/modCommon.h"
 #include "tests/foundation/RegTestSupport.h"
 
 using namespace orvex;
@@ -96,15 +97,16 @@ TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
                              "OrvexCard wizard 3.10.0\r\n"})
         EXPECT_EQ(count(file, line), 2u) << line;
 
-    // An unwritable program directory falls back to the state directory.
+    // An unwritable program directory falls back to the user's state
+    // directory, stored as Windows-1252 text like every setting.
     clsRegistry().DeleteValue(HKEY_CURRENT_USER, kProductKey, "ocardlog");
     setProgramDirectory(blockedPath("/bin"));
-    const std::string state = test::makeTempDir("state");
+    const std::string state = test::makeTempDir("J\xC3\xBCrgen");
     test::ScopedEnv env("XDG_STATE_HOME", state.c_str());
-    const std::string fallback = state + "/OrvexCard/OrvexCard wizard.log";
+    const std::string fallback = utf8ToWindows1252(state) + "/OrvexCard/OrvexCard wizard.log";
     EXPECT_EQ(clsLog().path(), fallback);
     EXPECT_EQ(storedPath(), fallback);
-    EXPECT_EQ(count(readFileBytes(fallback), "clsLog.Class_Terminate()\r\n"), 1u);
+    EXPECT_EQ(count(readFileBytes(state + "/OrvexCard/OrvexCard wizard.log"), "clsLog.Class_Terminate()\r\n"), 1u);
 
     // A stored path is used unchanged (Windows-1252, as settings are) and never rewritten.
     setProgramDirectory(program);
@@ -118,27 +120,38 @@ TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
     EXPECT_EQ(count(readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 2u);
 }
 
+// A stored path that takes no file; or no stored path, no program directory
+// and a state directory that Windows-1252 text cannot name, which is then not
+// stored (a later run looks again).
 TEST_F(clsLogFile, an_unwritable_log_is_reported_once_and_stops_nothing) {
-    const std::string path = blockedPath("/x.log");
-    storePath(path);
-    const std::string errFile = test::makeTempDir("err") + "/stderr";
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        bool all = true;
-        {
-            clsLog a;
-            clsLog b;
-            for (int i = 0; i < 5; ++i) all = a.log("line") && b.log("line", false) && all;
+    for (const bool stored : {true, false}) {
+        SCOPED_TRACE(stored ? "stored path" : "no default");
+        const std::string path = stored ? blockedPath("/x.log") : "";
+        if (stored) storePath(path);
+        else clsRegistry().DeleteValue(HKEY_CURRENT_USER, kProductKey, "ocardlog");
+        setProgramDirectory(blockedPath("/bin"));
+        test::ScopedEnv env("XDG_STATE_HOME", test::makeTempDir("\xE5\xB1\xB1\xE7\x94\xB0").c_str());
+        const std::string errFile = test::makeTempDir("err") + "/stderr";
+        const pid_t child = fork();
+        if (child == 0) {
+            dup2(open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            bool all = true;
+            {
+                clsLog a;
+                clsLog b;
+                for (int i = 0; i < 5; ++i) all = a.log("line") && b.log("line", false) && all;
+            }
+            _exit(all ? 0 : 1);
         }
-        _exit(all ? 0 : 1);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        const std::string err = readFileBytes(errFile);
+        EXPECT_EQ(count(err, "cannot write the log file \"" + path + "\""), 1u) << err;
+        EXPECT_EQ(storedPath(), stored ? path : clsRegistry::notFoundVal());
+        if (stored) {
+            EXPECT_EQ(readFileBytes(path.substr(0, path.size() - 6)), "x");
+        }
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::string err = readFileBytes(errFile);
-    EXPECT_EQ(count(err, "cannot write the log file"), 1u) << err;
-    EXPECT_NE(err.find(path), std::string::npos);
-    EXPECT_EQ(readFileBytes(path.substr(0, path.size() - 6)), "x");
 }
