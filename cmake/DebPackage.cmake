@@ -44,10 +44,8 @@ set(CPACK_PACKAGE_NAME orvexcard)
 set(CPACK_PACKAGE_VENDOR Tessovanwerk)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Tessovanwerk <orvexcard@tessovanwerk.example>")
-# Installed under DESTDIR, so the install step leaves the desktop's caches
-# to the package manager's triggers instead of packing them.
-set(CPACK_SET_DESTDIR ON)
-set(CPACK_INSTALL_PREFIX /usr)
+# cpack installs under DESTDIR, so the install step leaves the desktop's
+# caches to the package manager's triggers instead of packing them.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # cpack packs what the build made and never starts a build of its own (it
 # runs the "preinstall" target, which would otherwise build everything).
