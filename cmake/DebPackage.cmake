@@ -8,7 +8,7 @@ endif()
 include(GNUInstallDirs)
 
 set(ORVEX_PACKAGE_DIR ${CMAKE_SOURCE_DIR}/resources/package)
-set(ORVEX_PACKAGE_BUILD ${CMAKE_BINARY_DIR}/package)
+set(ORVEX_PACKAGE_BUILD ${CMAKE_BINARY_DIR}/generated/package)
 
 # The changelog's newest entry names the version being packaged.
 file(STRINGS ${ORVEX_PACKAGE_DIR}/changelog newest LIMIT_COUNT 1)
