@@ -19,6 +19,7 @@ endif()
 # Manual pages and the changelog, compressed the way Debian wants them: the
 # most, and without a time stamp, so the same sources give the same bytes.
 find_program(ORVEX_GZIP gzip REQUIRED)
+set(sources)
 set(compressed)
 foreach(page orvexcard orvexcard-wizard)
   configure_file(${ORVEX_PACKAGE_DIR}/${page}.1.in ${ORVEX_PACKAGE_BUILD}/${page}.1 @ONLY)
