@@ -7,10 +7,14 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev
+  # Qt's German texts, built into the window.
+  qt6-translations-l10n
   libpcsclite-dev libssl-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   pcscd vsmartcard-vpcd
   desktop-file-utils shared-mime-info
+  # The Debian package's check.
+  lintian
   # The fuzzers (scripts/fuzz.sh): clang and its libFuzzer and sanitizer runtimes.
   clang libclang-rt-dev
 )

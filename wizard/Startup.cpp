@@ -10,6 +10,7 @@
 #include "wizard/CommandLine.h"
 #include "wizard/ComponentCheck.h"
 #include "wizard/MessageBox.h"
+#include "wizard/QtTexts.h"
 #include "wizard/SingleInstance.h"
 #include "wizard/WizardText.h"
 #include "wizard/frmMain.h"
@@ -28,6 +29,7 @@ void chooseLanguage() {
     std::string lng = clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, "lng");
     if (lng == clsRegistry::notFoundVal()) lng = "1";
     setLanguageBase(languageBaseFromSetting(lng));
+    useQtTexts(languageBase());
 }
 
 void identifyProgram() {
@@ -44,6 +46,8 @@ void applyArguments(const StartArguments& found, frmMain& window) {
         clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "lng", REG_DWORD,
                                     static_cast<int64_t>(*found.language));
         setLanguageBase(static_cast<int16_t>(*found.language * kLanguageGerman));
+        // Message boxes and the file dialog from now on, buttons included.
+        useQtTexts(languageBase());
     }
     if (found.sampleFile) window.setSampleFile(QString::fromStdString(*found.sampleFile));
 }

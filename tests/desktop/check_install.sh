@@ -1,35 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks what a desktop learns
-# from it: the menu entry in both languages, the icon, the *.7kx type (by
-# name and by content) and the window as that type's handler.
+# from it; the install step itself builds the desktop's caches.
 set -euo pipefail
 build=$1
+check="desktop integration"
+. "$(dirname "$0")/desktop_checks.sh"
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
-fail() { echo "desktop integration: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-share=$prefix/share
-entry=$share/applications/orvexcard-wizard.desktop
-
-[ -x "$prefix/bin/orvexcard-wizard" ] || fail "the window is not installed"
-[ -x "$prefix/bin/orvexcard" ] || fail "the command line is not installed"
-[ -f "$share/icons/hicolor/scalable/apps/orvexcard-wizard.svg" ] || fail "no scalable icon"
-grep -qx 'Exec=orvexcard-wizard %f' "$entry" || fail "the entry does not hand a file to the window"
-grep -qx 'Name=OrvexCard wizard' "$entry" || fail "no English name"
-grep -qx 'Name\[de\]=OrvexCard Assistent' "$entry" || fail "no German name"
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$entry" || fail "the entry does not validate"
-fi
-
-# The type database built from our package: the glob and the content match.
-grep -qx '[0-9]*:application/x-orvexcard-sample:\*\.7kx' "$share/mime/globs2" \
-  || fail "*.7kx is not mapped to the sample type"
-grep -q 'application/x-orvexcard-sample' "$share/mime/magic" \
-  || fail "the sample type has no content match"
-# The handler: the desktop's cache names the window for the type.
-if command -v update-desktop-database >/dev/null; then
-  grep -qx 'application/x-orvexcard-sample=orvexcard-wizard.desktop;' \
-    "$share/applications/mimeinfo.cache" || fail "the window is not the type's handler"
-fi
-echo "desktop integration: ok"
+check_desktop_tree "$prefix"
+echo "$check: ok"
