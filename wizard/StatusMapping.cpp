@@ -67,9 +67,9 @@ CardLines unverifiedCardLines(int32_t kind) {
     return lines;
 }
 
-bool pageHasNext(int page) {
-    return page == kPageSettings || page == kPageFormat || page == kPageTasks ||
-           page == kPageLoadFile || page == kPageRecharge;
+bool enterRunsNext(int page) {
+    return page == kPageSettings || page == kPageTasks || page == kPageLoadFile ||
+           page == kPageRecharge;
 }
 
 }  // namespace orvex::wizard

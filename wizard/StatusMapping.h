@@ -52,7 +52,9 @@ CardLines verifiedCardLines(const CardFacts& card);
 // the card object recognised one.
 CardLines unverifiedCardLines(int32_t kind);
 
-// Whether the page has a "next" action (Enter runs it).
-bool pageHasNext(int page);
+// Whether Enter runs the page's "next": on every page that has one but the
+// format page, whose "next" erases the card and so runs only on a deliberate
+// click (or Space on the focused button).
+bool enterRunsNext(int page);
 
 }  // namespace orvex::wizard

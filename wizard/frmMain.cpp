@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -18,6 +17,7 @@
 #include "ui_frmMain.h"
 #include "wizard/FormLocalizer.h"
 #include "wizard/StatusMapping.h"
+#include "wizard/WebLink.h"
 #include "wizard/WindowPlacement.h"
 
 namespace orvex::wizard {
@@ -30,6 +30,11 @@ QString samplePathOf(const QMimeData* mime) {
     if (!url.isLocalFile()) return {};
     const QString path = url.toLocalFile();
     return path.endsWith(QStringLiteral(".7kx"), Qt::CaseInsensitive) ? path : QString();
+}
+
+bool isActivationKey(const QEvent* event) {
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
 }
 
 }  // namespace
@@ -51,6 +56,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::frm
     ui->lineOrvexCC->hide();
     ui->pgbCardStatus->hide();
     ui->imgSafelyRemove->hide();
+    ui->lblClosing->hide();
     ui->optTodo_2->hide();
     ui->optTodo_2->setEnabled(false);
     ui->cmbReaderName->setEnabled(false);
@@ -60,7 +66,8 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::frm
 
 frmMain::~frmMain() {
     releaseDriver();
-    setBusyCursor(false);
+    listCursor_ = false;
+    applyCursor();
 }
 
 // Pictures of our own choosing, and the accessibility that goes with them.
@@ -77,6 +84,7 @@ void frmMain::decorate() {
         "background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #1d4f73, stop:1 #5fa3c8);"
         "color: white; font-size: 18pt; font-weight: bold; padding-left: 12px;"));
     ui->lblOrvexCC->setCursor(Qt::PointingHandCursor);
+    ui->lblOrvexCC->setFocusPolicy(Qt::TabFocus);
     ui->lblOrvexCC->installEventFilter(this);
     ui->txtDuration->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.]*")), this));
@@ -100,14 +108,37 @@ void frmMain::connectControls() {
     connect(ui->cmbReaderType, &QComboBox::activated, this, &frmMain::cmbReaderType_Click);
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, [this] {
-            if (pageHasNext(currentPage())) picNext_Click(currentPage());
+            if (enterRunsNext(currentPage())) picNext_Click(currentPage());
         });
+    }
+    connect(ui->frameMain, &QStackedWidget::currentChanged, this, &frmMain::focusFirstControl);
+}
+
+// The page that comes forward gets the focus on its first control, so the
+// keyboard starts where reading starts; Tab then follows the page in reading
+// order (the form's creation order) and on to the web link.
+void frmMain::focusFirstControl(int page) {
+    QWidget* const start = ui->frameMain->widget(page);
+    if (!start) return;
+    for (QWidget* w = start->nextInFocusChain(); w != start; w = w->nextInFocusChain()) {
+        if (start->isAncestorOf(w) && w->isEnabled() && w->isVisibleTo(start) &&
+            (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
     }
 }
 
 int frmMain::currentPage() const { return ui->frameMain->currentIndex(); }
 
-void frmMain::showPage(int page) { ui->frameMain->setCurrentIndex(page); }
+// The focus leaves the page that goes first: left on it, it would be handed
+// on through the web link while the new page is not shown yet.
+void frmMain::showPage(int page) {
+    if (page == currentPage()) return;
+    QWidget* const focused = focusWidget();
+    if (focused && ui->frameMain->currentWidget()->isAncestorOf(focused)) focused->clearFocus();
+    ui->frameMain->setCurrentIndex(page);
+}
 
 void frmMain::setReaderChoice(int api, const std::string& name) {
     readerApi_ = api;
@@ -154,19 +185,33 @@ void frmMain::dropEvent(QDropEvent* event) {
     if (setSampleFile(samplePathOf(event->mimeData()))) event->acceptProposedAction();
 }
 
-// The maker's link: underlined while the mouse is over it.
+// The maker's link: underlined while the mouse is over it or it has the
+// focus; a click, or Enter or Space while it has the focus, opens it (Enter
+// is then the link's, not the page's "next").
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->lblOrvexCC) {
-        if (event->type() == QEvent::Enter) ui->lineOrvexCC->show();
-        if (event->type() == QEvent::Leave) ui->lineOrvexCC->hide();
-        if (event->type() == QEvent::MouseButtonRelease) lblOrvexCC_Click();
+        switch (event->type()) {
+            case QEvent::Enter:
+            case QEvent::FocusIn: ui->lineOrvexCC->show(); break;
+            case QEvent::Leave: ui->lineOrvexCC->setVisible(ui->lblOrvexCC->hasFocus()); break;
+            case QEvent::FocusOut: ui->lineOrvexCC->setVisible(ui->lblOrvexCC->underMouse()); break;
+            case QEvent::MouseButtonRelease: lblOrvexCC_Click(); break;
+            case QEvent::ShortcutOverride:
+                if (isActivationKey(event)) event->accept();
+                break;
+            case QEvent::KeyPress:
+                if (!isActivationKey(event)) break;
+                lblOrvexCC_Click();
+                return true;
+            default: break;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void frmMain::lblOrvexCC_Click() {
     ui->lineOrvexCC->hide();
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerSite)));
+    WebLink::open(QUrl(QString::fromLatin1(kMakerSite)));
 }
 
 void frmMain::picAbbrechen_Click(int) { close(); }
@@ -174,11 +219,14 @@ void frmMain::picAbbrechen_Click(int) { close(); }
 void frmMain::cmdCancel_Click() { close(); }
 
 // Unload: while reader work is on the stack the window waits for it to
-// return and closes then.
+// return and closes then; meanwhile it says so.
 void frmMain::closeEvent(QCloseEvent* event) {
     if (busyDepth_ > 0) {
-        log("frmMain.Form_Unload: card work running, closing when it returns");
-        closeRequested_ = true;
+        if (!closeRequested_) {
+            log("frmMain.Form_Unload: card work running, closing when it returns");
+            closeRequested_ = true;
+            showClosing();
+        }
         event->ignore();
         return;
     }
@@ -186,17 +234,28 @@ void frmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// The operator has asked to leave: no button takes a click any more, and the
+// processing page says the window closes when the card is written.
+void frmMain::showClosing() {
+    for (auto* button : ui->frameMain->findChildren<QAbstractButton*>()) button->setEnabled(false);
+    ui->lblClosing->show();
+    showPage(kPageProcessing);
+}
+
 void frmMain::unload() {
     log("frmMain.Form_Unload()");
     savePlacement(*this);
     hide();
     releaseDriver();
-    setBusyCursor(false);
 }
 
+// Without a driver nothing shows progress.
 void frmMain::releaseDriver() {
     retiredCards_.clear();
     card_.reset();
+    assignFailures_ = 0;
+    ui->pgbCardStatus->hide();
+    setBusyCursor(false);
     if (!rd_) return;
     rd_->Stopp();
     rd_->EventSource().unsubscribe(subscription_);

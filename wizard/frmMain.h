@@ -10,7 +10,9 @@
 // closing, recreating the driver and letting go of a card wait until the
 // work has returned.
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,13 @@ public:
 
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
+
+    // Where Init gets its driver: by default the one the reader choice
+    // names (makeReader). Tests hand the window a driver of their own and
+    // put makeReader back when they are done.
+    using DriverMaker =
+        std::function<std::unique_ptr<readerBase>(int32_t api, platform::EventLoop& loop)>;
+    static void setDriverMaker(DriverMaker maker);
 
     // Creates and starts the driver readerApi names; with a driver already
     // there it only shows the status frame.
@@ -96,16 +105,21 @@ private:
     void releaseCard();
     void workEnded();
     void finishDeferred();
+    void showClosing();
+    void focusFirstControl(int page);
     void log(const std::string& text) { log_.log(text); }
 
     // Status procedure.
     bool actOnState(const std::string& word);
     bool identifyCard();
+    bool assignFailed();
     void showCardLines(const CardLines& lines);
     void clearCardDisplay();
     void showReaderMissing();
     void showProgress();
     void setBusyCursor(bool on);
+    void setListCursor(bool on);
+    void applyCursor();
     void retryLater();
 
     // Page actions.
@@ -135,7 +149,13 @@ private:
     bool closeRequested_ = false;
     bool reinitRequested_ = false;
     bool retryPending_ = false;
+    // Failed assigns of the card now in the reader.
+    int assignFailures_ = 0;
+    // The mouse pointer: card work and the reader-list fill each have their
+    // own flag, so the one that ends first never drops the other's pointer.
     bool busyCursor_ = false;
+    bool listCursor_ = false;
+    std::optional<Qt::CursorShape> shownCursor_;
 };
 
 // Marks the window's own reader or card work for as long as it runs.

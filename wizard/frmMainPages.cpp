@@ -33,8 +33,9 @@ QString withSuffix(int offset, const std::string& suffix) {
 
 void frmMain::picNext_Click(int index) {
     // A card task asked for while card work runs does nothing; a new driver
-    // choice is stored and taken up when the work has returned.
-    if (busyDepth_ > 0 && index != kPageSettings) return;
+    // choice is stored and taken up when the work has returned. A window
+    // that is closing takes nothing more.
+    if (closeRequested_ || (busyDepth_ > 0 && index != kPageSettings)) return;
     switch (index) {
         case kPageSettings: return saveReaderSettings();
         case kPageFormat: return formatCard();
@@ -140,14 +141,16 @@ void frmMain::formatCard() {
         if (ui->optCardType1_0->isChecked()) chosen = cardTypeDrink;
         else if (ui->optCardType1_1->isChecked()) chosen = cardTypeStation;
     }
+    bool formatted = false;
     {
         Work work(*this);
         orvexcard& card = *card_;
         const int32_t kind = tasks::taskKind(chosen, card.OCardDefinedType());
-        card.formatCard(kind,
-                        tasks::formatCreatorText(applicationVersion(), tasks::installationSerial()),
-                        kFullCounter, ui->chkRewriteable->isChecked());
+        formatted = card.formatCard(
+            kind, tasks::formatCreatorText(applicationVersion(), tasks::installationSerial()),
+            kFullCounter, ui->chkRewriteable->isChecked());
     }
+    log(std::string("frmMain.formatCard: ") + (formatted ? "formatted" : "failed"));
     restartReader();
 }
 

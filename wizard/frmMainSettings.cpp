@@ -24,7 +24,14 @@ const char* apiSettingText(int index) {
     return "";
 }
 
+frmMain::DriverMaker& driverMaker() {
+    static frmMain::DriverMaker maker = makeReader;
+    return maker;
+}
+
 }  // namespace
+
+void frmMain::setDriverMaker(DriverMaker maker) { driverMaker() = std::move(maker); }
 
 void frmMain::Init() {
     log("frmMain.Init()");
@@ -32,7 +39,7 @@ void frmMain::Init() {
         bool started = false;
         {
             Work work(*this);
-            rd_ = makeReader(readerApi_, loop_);
+            rd_ = driverMaker()(readerApi_, loop_);
             subscription_ = rd_->EventSource().subscribe({
                 [this] { readerEvents_progressChange(); },
                 [this] { readerEvents_progressMaxChange(); },
@@ -63,7 +70,7 @@ void frmMain::cmbReaderType_Click() {
     }
     if (fillingReaderNames_) return;
     fillingReaderNames_ = true;
-    setBusyCursor(true);
+    setListCursor(true);
     ui->cmbReaderType->setEnabled(false);
     ui->cmbReaderName->setEnabled(false);
     ui->cmbReaderName->clear();
@@ -87,7 +94,7 @@ void frmMain::cmbReaderType_Click() {
     ui->cmbReaderName->setCurrentIndex(selected);
     ui->cmbReaderName->setEnabled(true);
     ui->cmbReaderType->setEnabled(true);
-    setBusyCursor(false);
+    setListCursor(false);
     fillingReaderNames_ = false;
 }
 

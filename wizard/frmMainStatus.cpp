@@ -6,6 +6,7 @@
 #include "cards/orvexcard.h"
 #include "readers/readerBase.h"
 #include "ui_frmMain.h"
+#include "wizard/MessageBox.h"
 #include "wizard/StatusMapping.h"
 #include "wizard/WizardText.h"
 #include "wizard/frmMain.h"
@@ -14,6 +15,10 @@ namespace orvex::wizard {
 namespace {
 
 constexpr int kMinimumRetryMs = 50;
+// Tries to take a card the reader reports but will not hand over.
+constexpr int kAssignTries = 5;
+constexpr const char* kAssignFailedText =
+    "error 939: Reader assign failed. Contact your software vendor if this error occurs again.";
 
 }  // namespace
 
@@ -36,7 +41,8 @@ void frmMain::clearCardDisplay() {
 }
 
 void frmMain::readerEvents_stateChange() {
-    if (!rd_) return;
+    // A window that is about to close keeps saying so.
+    if (!rd_ || closeRequested_) return;
     // A tick while the window itself reads the card reports that reading
     // ("activelocked"); the identification decides what to show.
     if (identifying_) return showProgress();
@@ -58,19 +64,23 @@ void frmMain::readerEvents_stateChange() {
         QTimer::singleShot(0, this, &frmMain::readerEvents_stateChange);
 }
 
+// No reader, so no card work either: nothing shows progress.
 void frmMain::showReaderMissing() {
     showPage(kPageWaiting);
     clearCardDisplay();
     releaseCard();
+    ui->pgbCardStatus->hide();
+    setBusyCursor(false);
     ui->lblDeviceStatus->setText(uiText(7013));
     ui->cmbReaderType->setCurrentIndex(readerApi_ == 1 ? 1 : 0);
     cmbReaderType_Click();
     showPage(kPageSettings);
 }
 
-// False when the card could not be taken: nothing changed on the window and
-// the same word is tried again later.
+// False when the card could not be taken yet: nothing changed on the window
+// and the same word is tried again later.
 bool frmMain::actOnState(const std::string& word) {
+    if (word != state::kActive) assignFailures_ = 0;  // the card has left
     const StateRow row = stateRow(word);
     if (!row.known) return true;
     if (row.identify) return identifyCard();
@@ -92,10 +102,7 @@ bool frmMain::identifyCard() {
             auto fresh = std::make_unique<orvexcard>();
             if (fresh->assign(*rd_) != -1) {
                 identifying_ = false;
-                log("error 939: Reader assign failed. Contact your software vendor if this error "
-                    "occurs again.");
-                retryLater();
-                return false;
+                return assignFailed();
             }
             card_ = std::move(fresh);
         }
@@ -123,6 +130,25 @@ bool frmMain::identifyCard() {
     ui->lblCardCounter->hide();
     ui->lblFileComments->setText(inertText(card_->fileComments()));
     showPage(kPageTasks);
+    return true;
+}
+
+// A card the reader reports but will not hand over. It is tried again every
+// polling interval, with one line in the trace per inserted card; after
+// kAssignTries tries the operator is told once and the card is left alone
+// until it is taken out.
+bool frmMain::assignFailed() {
+    if (++assignFailures_ == 1) log(kAssignFailedText);
+    if (assignFailures_ < kAssignTries) {
+        retryLater();
+        return false;
+    }
+    clearCardDisplay();
+    ui->lblCardStatus->setText(uiText(stateRow("error").statusText));
+    // Not inside the reader's tick that may have brought the word.
+    QTimer::singleShot(0, this, [this] {
+        MessageBox::show(this, QMessageBox::Critical, QString::fromLatin1(kAssignFailedText));
+    });
     return true;
 }
 
@@ -158,13 +184,33 @@ void frmMain::showProgress() {
 }
 
 void frmMain::setBusyCursor(bool on) {
-    if (on == busyCursor_) return;
     busyCursor_ = on;
-    if (on) {
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    } else {
-        QApplication::restoreOverrideCursor();
+    applyCursor();
+}
+
+void frmMain::setListCursor(bool on) {
+    listCursor_ = on;
+    applyCursor();
+}
+
+// The reader-list fill shows the hourglass, card work the arrow with the
+// hourglass; the window holds at most one override pointer of its own.
+void frmMain::applyCursor() {
+    std::optional<Qt::CursorShape> wanted;
+    if (listCursor_) {
+        wanted = Qt::WaitCursor;
+    } else if (busyCursor_) {
+        wanted = Qt::BusyCursor;
     }
+    if (wanted == shownCursor_) return;
+    if (!shownCursor_) {
+        QApplication::setOverrideCursor(*wanted);
+    } else if (!wanted) {
+        QApplication::restoreOverrideCursor();
+    } else {
+        QApplication::changeOverrideCursor(*wanted);
+    }
+    shownCursor_ = wanted;
 }
 
 }  // namespace orvex::wizard

@@ -2,11 +2,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include "WizardFixture.h"
 #include "platform/mcard/BackendLog.h"
@@ -16,6 +21,7 @@
 #include "wizard/MessageBox.h"
 #include "wizard/Startup.h"
 #include "wizard/StatusMapping.h"
+#include "wizard/WebLink.h"
 
 using orvex::test::WizardWorld;
 using namespace orvex::wizard;
@@ -40,6 +46,54 @@ QStringList messages() {
     return texts;
 }
 
+// The window's own mouse pointer, if it set one.
+std::optional<Qt::CursorShape> overrideCursor() {
+    const QCursor* c = QApplication::overrideCursor();
+    return c ? std::optional(c->shape()) : std::nullopt;
+}
+
+// Settings for a world on the given driver ("MCARD" or "SCARD"), in English.
+std::string driverSettings(const QString& api) {
+    return "\"api\"=\"" + api.toStdString() + "\"\r\n\"lng\"=dword:00000002\r\n";
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+QString focusName() {
+    const QWidget* f = QApplication::focusWidget();
+    return f ? f->objectName() : QStringLiteral("<none>");
+}
+
+// A key as the operator presses it: on the control that has the focus.
+void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+
+// Tab until the named control has the focus.
+bool tabTo(const char* name) {
+    for (int i = 0; i < 20 && focusName() != QLatin1String(name); ++i) press(Qt::Key_Tab);
+    return focusName() == QLatin1String(name);
+}
+
+bool activate(frmMain& w) {
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w);
+}
+
+// Runs once, from the first progress the write reports after the window
+// has shown it writing: the write is then under way and has pieces left.
+void duringWrite(frmMain& w, std::function<void()> action) {
+    auto* bar = child<QProgressBar>(w, "pgbCardStatus");
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = QObject::connect(bar, &QProgressBar::valueChanged, &w, [bar, once, action](int value) {
+        if (value <= 0 || bar->isHidden()) return;
+        QObject::disconnect(*once);
+        action();
+    });
+}
+
 // Up to the load-file page of a verified card, with the sample chosen
 // through the browse button.
 void openLoadFilePage(WizardWorld& world, const QString& sample) {
@@ -59,14 +113,19 @@ class TestWizard : public QObject {
 private slots:
     void noReaderShowsSettingsPageAndLanguageSwitchChangesLaterTexts();
     void readerWithoutCardAsksForOne();
-    void blankCardIsFormattedToTaskPage();
-    void sampleWrittenByteForByte();
+    void keyboardAloneFormatsAndWrites();
+    void tabRunsThroughThePageInReadingOrder_data();
+    void tabRunsThroughThePageInReadingOrder();
     void failedWritesNeverReportSuccess_data();
     void failedWritesNeverReportSuccess();
+    void stateWordsReleaseTheCard_data();
+    void stateWordsReleaseTheCard();
+    void cardThatCannotBeAssignedIsToldOnce();
     void stationCardStatusLines();
     void durationAndCardTypeRules();
     void sampleFromArgumentDropAndSecondCopy();
     void settingsListEveryReader();
+    void closingDuringWriteWaitsForIt_data();
     void closingDuringWriteWaitsForIt();
     void missingComponentStartsNoReader();
     void commandLineSplit_data();
@@ -109,63 +168,185 @@ void TestWizard::readerWithoutCardAsksForOne() {
     QCOMPARE(world.start()->size(), QSize(811, 533));
 }
 
-void TestWizard::blankCardIsFormattedToTaskPage() {
+// Format and write with the keyboard alone, the sample byte for byte. Enter
+// runs a page's "next" but never the format, which erases the card.
+void TestWizard::keyboardAloneFormatsAndWrites() {
     WizardWorld world;
     world.insert();
+    const std::string blank = world.card();
     frmMain& w = *world.start();
+    QVERIFY(activate(w));
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("unformatted / unknown"));
     QVERIFY(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w));
-    child<QRadioButton>(w, "optCardType1_1")->setChecked(true);
-    child<QCheckBox>(w, "chkRewriteable")->setChecked(true);
-    QTest::keyClick(&w, Qt::Key_Return);
+    QCOMPARE(focusName(), QStringLiteral("optCardType1_0"));
+    press(Qt::Key_Return);
+    press(Qt::Key_Enter);
+    QVERIFY(tabTo("picNext_2"));
+    press(Qt::Key_Return);
+    QCOMPARE(w.currentPage(), int(kPageFormat));
+    QVERIFY(world.card() == blank);
+    QVERIFY(tabTo("optCardType1_0"));
+    press(Qt::Key_Right);  // on to the station card
+    press(Qt::Key_Space);
+    QVERIFY(tabTo("chkRewriteable"));
+    press(Qt::Key_Space);
+    QVERIFY(tabTo("picNext_2"));
+    press(Qt::Key_Space);
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageTasks), kWaitMs);
     // The labels of the last identification (a slow start may identify twice).
     QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), nameLine("OrvexCard"), kWaitMs);
     QCOMPARE(world.text("lblCardType"), QStringLiteral("Type: OrvexStation"));
     QVERIFY(world.card().find("ocard/2.1.0/") != std::string::npos);
     QCOMPARE(world.card().substr(55, 8), std::string("1-0-0   "));  // rewritable
-}
-
-void TestWizard::sampleWrittenByteForByte() {
-    WizardWorld world;
-    world.insert();
-    QVERIFY(world.prepareCard(1));
-    world.start();
-    openLoadFilePage(world, world.sample());
-    frmMain& w = world.window();
-    QTest::mouseClick(child<QWidget>(w, "picNext_4"), Qt::LeftButton);
+    QCOMPARE(focusName(), QStringLiteral("optTodo_0"));
+    press(Qt::Key_Space);
+    press(Qt::Key_Return);
+    QCOMPARE(w.currentPage(), int(kPageLoadFile));
+    QVERIFY(tabTo("cmdOpen"));
+    FileDialog::setNextFileName(world.sample());
+    press(Qt::Key_Space);
+    press(Qt::Key_Return);
     QCOMPARE(messages(), QStringList{QStringLiteral(
         "The file was successfully written to the Orvex card.\nIt is save to remove the card from the reader now. (612-100)")});
     QCOMPARE(world.card().substr(768, 8820), WizardWorld::sampleBytes().substr(182));
     // The reader reconnects the card and the same card object verifies it.
     QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), nameLine("calm"), kWaitMs);
     QCOMPARE(w.currentPage(), int(kPageTasks));
+    // The web link opens from the keyboard too; Enter there is the link's.
+    WebLink::recordOnly();
+    QVERIFY(tabTo("lblOrvexCC"));
+    press(Qt::Key_Return);
+    press(Qt::Key_Space);
+    QCOMPARE(WebLink::opened(), std::vector<QUrl>(2, QUrl(QString::fromLatin1(frmMain::kMakerSite))));
+    QCOMPARE(w.currentPage(), int(kPageTasks));
 }
 
+// The first control of the page in front has the focus; Tab goes through
+// the page as it reads, on to the web link and round again.
+void TestWizard::tabRunsThroughThePageInReadingOrder_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("reader settings") << 0 << "cmbReaderType picAbbrechen_0 picNext_0 lblNext_0";
+    QTest::newRow("insert card") << 1 << "picAbbrechen_1";
+    QTest::newRow("format") << 2 << "optCardType1_0 chkRewriteable picAbbrechen_2 picNext_2 lblNext_2";
+    QTest::newRow("task choice") << 3 << "optTodo_0 picAbbrechen_3 picNext_3 lblNext_3";
+    QTest::newRow("load file") << 4 << "txtFile cmdOpen txtCardName optCardType_0 chkDuration picAbbrechen_4 picNext_4 lblNext_4";
+    QTest::newRow("processing") << 5 << "cmdCancel";
+}
+
+void TestWizard::tabRunsThroughThePageInReadingOrder() {
+    QFETCH(int, page);
+    QFETCH(QString, order);
+    WizardWorld world;
+    frmMain& w = *world.start();
+    QVERIFY(activate(w));
+    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
+    w.showPage(page == kPageInsertCard ? kPageWaiting : page);
+    w.showPage(page);
+    QStringList seen{focusName()};
+    const QStringList expected = (order + QStringLiteral(" lblOrvexCC ") + order.section(' ', 0, 0)).split(' ');
+    while (seen.size() < expected.size()) {
+        press(Qt::Key_Tab);
+        seen << focusName();
+    }
+    QCOMPARE(seen, expected);
+}
+
+// A write that fails says so; afterwards the window shows where the card and
+// the reader are, and nothing says a write still runs. "unplug": the reader
+// is unplugged in the middle of the write.
 void TestWizard::failedWritesNeverReportSuccess_data() {
+    QTest::addColumn<QString>("api");
     QTest::addColumn<QString>("faults");
     QTest::addColumn<QString>("creator");
     QTest::addColumn<QString>("suffix");
-    QTest::newRow("read-only card") << "read_only=1" << "OSC/3.6/1" << " (614-100)";
-    QTest::newRow("pulled mid-write") << "pull_after_writes=3" << "OSC/3.6/1" << " (614-100)";
-    QTest::newRow("old creator") << "read_only=1" << "OSC/3.5/1" << " (617-100)";
+    QTest::addColumn<int>("page");
+    QTest::newRow("read-only card") << "MCARD" << "read_only=1" << "OSC/3.6/1" << " (614-100)" << int(kPageTasks);
+    QTest::newRow("pulled mid-write") << "MCARD" << "pull_after_writes=3" << "OSC/3.6/1" << " (614-100)" << int(kPageInsertCard);
+    QTest::newRow("old creator") << "MCARD" << "read_only=1" << "OSC/3.5/1" << " (617-100)" << int(kPageTasks);
+    QTest::newRow("reader unplugged, SCM") << "MCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
+    QTest::newRow("reader unplugged, Chipdrive") << "SCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
 }
 
 void TestWizard::failedWritesNeverReportSuccess() {
+    QFETCH(QString, api);
     QFETCH(QString, faults);
     QFETCH(QString, creator);
     QFETCH(QString, suffix);
-    WizardWorld world;
+    QFETCH(int, page);
+    WizardWorld world(driverSettings(api));
     world.insert();
     QVERIFY(world.prepareCard(2));
-    world.setFaults(faults.toStdString());
-    world.start();
+    const bool unplug = faults == QLatin1String("unplug");
+    world.setFaults(unplug ? "latency_ms=5" : faults.toStdString());
+    frmMain& w = *world.start();
     openLoadFilePage(world, world.sample("calm.7kx", creator.toStdString()));
-    world.window().picNext_Click(kPageLoadFile);
+    if (unplug) duringWrite(w, [&] { world.unplugAll(); });
+    w.picNext_Click(kPageLoadFile);
     QCOMPARE(MessageBox::shown().size(), size_t(1));
     QCOMPARE(MessageBox::shown().front().icon, QMessageBox::Warning);
     QVERIFY2(MessageBox::shown().front().text.endsWith(suffix), qPrintable(messages().join('|')));
+    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), page, kWaitMs);
+    QVERIFY(child<QWidget>(w, "pgbCardStatus")->isHidden());
+    QCOMPARE(overrideCursor(), std::nullopt);
+}
+
+// The state words a reader reports besides the card's own: each lets go of
+// the card object, and the page stays or asks for a card.
+void TestWizard::stateWordsReleaseTheCard_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<bool>("safelyRemove");
+    QTest::newRow("error") << "error" << "error" << int(kPageFormat) << false;
+    QTest::newRow("invalid") << "invalid" << "not detected" << int(kPageFormat) << true;
+    QTest::newRow("locked") << "locked" << "locked" << int(kPageInsertCard) << false;
+    QTest::newRow("failed") << "failed" << "communication error" << int(kPageInsertCard) << false;
+    QTest::newRow("disconnected") << "disconnected" << "not activated" << int(kPageInsertCard) << false;
+}
+
+void TestWizard::stateWordsReleaseTheCard() {
+    QFETCH(QString, word);
+    QFETCH(QString, status);
+    QFETCH(int, page);
+    QFETCH(bool, safelyRemove);
+    WizardWorld world(driverSettings("SCARD"));
+    const auto library = world.statusLibrary();
+    frmMain& w = *world.start();
+    // A card of NUL bytes does not verify.
+    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
+    QVERIFY(w.card() != nullptr);
+    library->status = word.toStdString();
+    QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), status, kWaitMs);
+    QCOMPARE(w.currentPage(), page);
+    QVERIFY(w.card() == nullptr);
+    QCOMPARE(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w), safelyRemove);
+}
+
+// A card the reader reports but will not hand over: a few tries, one line
+// in the trace and one message per inserted card, then it is left alone.
+void TestWizard::cardThatCannotBeAssignedIsToldOnce() {
+    const std::string error939 =
+        "error 939: Reader assign failed. Contact your software vendor if this error occurs again.";
+    WizardWorld world(driverSettings("SCARD"));
+    const auto library = world.statusLibrary();
+    library->refuseAssign = true;
+    frmMain& w = *world.start();
+    QTRY_COMPARE_WITH_TIMEOUT(MessageBox::shown().size(), size_t(1), kWaitMs);
+    QCOMPARE(MessageBox::shown().front().icon, QMessageBox::Critical);
+    QCOMPARE(messages().front().toStdString(), error939);
+    QCOMPARE(world.text("lblCardStatus"), QStringLiteral("error"));
+    QTest::qWait(300);  // many polling intervals, and no more tries
+    QCOMPARE(occurrences(world.trace(), error939), size_t(1));
+    QCOMPARE(occurrences(world.trace(), "orvexcard.assign = -2"), size_t(5));
+    QCOMPARE(MessageBox::shown().size(), size_t(1));
+    // Taken out and put back: another card, told about again.
+    library->status = "wait";
+    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
+    library->status = "active";
+    QTRY_COMPARE_WITH_TIMEOUT(MessageBox::shown().size(), size_t(2), kWaitMs);
+    QCOMPARE(occurrences(world.trace(), error939), size_t(2));
 }
 
 void TestWizard::stationCardStatusLines() {
@@ -260,7 +441,18 @@ void TestWizard::settingsListEveryReader() {
     QCOMPARE(names->count(), 0);
 }
 
+// Closing while a write runs: the window answers at once (no button takes
+// a click, the processing page says it closes when the card is written),
+// lets the write finish, logs its result and then closes.
+void TestWizard::closingDuringWriteWaitsForIt_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("window closed") << "close";
+    QTest::newRow("quit") << "quit";
+    QTest::newRow("new reader choice, then window closed") << "settings, close";
+}
+
 void TestWizard::closingDuringWriteWaitsForIt() {
+    QFETCH(QString, how);
     WizardWorld world;
     world.insert();
     QVERIFY(world.prepareCard(1));
@@ -268,22 +460,39 @@ void TestWizard::closingDuringWriteWaitsForIt() {
     world.start();
     openLoadFilePage(world, world.sample());
     frmMain& w = world.window();
-    bool closedWhileWriting = false;
-    bool busyShown = false;
-    QTimer::singleShot(50, &w, [&] {
+    auto* quit = child<QPushButton>(w, "cmdCancel");
+    auto* closing = child<QWidget>(w, "lblClosing");
+    QVERIFY(closing->isHidden());
+    bool answered = false;
+    std::optional<Qt::CursorShape> cursorAfterListFill;
+    duringWrite(w, [&] {
         QTest::keyClick(&w, Qt::Key_Escape);  // harmless
-        closedWhileWriting = w.cardOperationRunning();
+        // The reader list filled meanwhile leaves the write's pointer.
+        child<QComboBox>(w, "cmbReaderType")->setCurrentIndex(1);
+        w.cmbReaderType_Click();
+        cursorAfterListFill = overrideCursor();
+        if (how.startsWith(QLatin1String("settings")))
+            w.picNext_Click(kPageSettings);  // a driver restart asked for meanwhile waits too
+        if (how.endsWith(QLatin1String("close"))) {
+            w.close();
+        } else {
+            QTest::mouseClick(quit, Qt::LeftButton);
+        }
         // The card object stays through "activelocked".
-        busyShown = w.card() && child<QWidget>(w, "pgbCardStatus")->isVisible() &&
-                    QApplication::overrideCursor()->shape() == Qt::BusyCursor;
-        w.close();
-        w.picNext_Click(kPageSettings);  // a driver restart asked for meanwhile waits too
+        answered = w.cardOperationRunning() && w.isVisible() && w.card() &&
+                   !quit->isEnabled() && !child<QWidget>(w, "picNext_4")->isEnabled() &&
+                   w.currentPage() == kPageProcessing && closing->isVisible() &&
+                   child<QLabel>(w, "lblClosing")->text() ==
+                       QStringLiteral("The window closes when the card is written.") &&
+                   !child<QWidget>(w, "pgbCardStatus")->isHidden();
     });
     w.picNext_Click(kPageLoadFile);
-    QVERIFY(closedWhileWriting);
-    QVERIFY(busyShown);
+    QCOMPARE(cursorAfterListFill, std::optional(Qt::BusyCursor));
+    QVERIFY(answered);
     QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible() && w.rd() == nullptr, kWaitMs);
     QVERIFY(MessageBox::shown().empty());
+    const std::string trace = world.trace();
+    QVERIFY(trace.find("frmMain.writeSample: written") < trace.find("frmMain.Form_Unload()"));
     QCOMPARE(world.card().substr(768, 8820), WizardWorld::sampleBytes().substr(182));
 }
 

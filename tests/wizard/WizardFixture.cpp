@@ -8,6 +8,8 @@
 #include "foundation/clsRegistry.h"
 #include "platform/mcard/MCardApi.h"
 #include "platform/qt/QtEventLoop.h"
+#include "readers/makeReader.h"
+#include "readers/readerChipdrive.h"
 #include "readers/readerSCM.h"
 #include "samplefile/SampleFileMaker.h"
 #include "samplefile/file7kx.h"
@@ -29,7 +31,18 @@ WizardWorld::WizardWorld(const std::string& settings) {
     wizard::MessageBox::clearShown();
 }
 
-WizardWorld::~WizardWorld() { window_.reset(); }
+WizardWorld::~WizardWorld() {
+    window_.reset();
+    wizard::frmMain::setDriverMaker(makeReader);
+}
+
+std::shared_ptr<StatusLibrary> WizardWorld::statusLibrary() {
+    auto library = std::make_shared<StatusLibrary>();
+    wizard::frmMain::setDriverMaker([library](int32_t, platform::EventLoop& loop) {
+        return std::make_unique<readerChipdrive>(library, loop);
+    });
+    return library;
+}
 
 wizard::frmMain* WizardWorld::start(const QStringList& arguments) {
     window_ = wizard::startWizard(arguments);
