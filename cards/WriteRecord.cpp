@@ -12,7 +12,8 @@ void WriteRecord::clear() {
 
 void WriteRecord::add(int32_t offset, const std::string& bytes) {
     if (offset < 0) return;
-    for (size_t i = 0; i < bytes.size() && offset + static_cast<int64_t>(i) < layout::kCardSize; ++i) {
+    for (size_t i = 0; i < bytes.size() && offset + static_cast<int64_t>(i) < layout::kCardSize;
+         ++i) {
         const size_t at = static_cast<size_t>(offset) + i;
         bytes_[at] = bytes[i];
         if (!recorded_[at]) ++count_;
@@ -45,11 +46,13 @@ std::vector<layout::Field> WriteRecord::blocks() const {
     return result;
 }
 
-std::optional<int32_t> WriteRecord::firstDifference(layout::Field block, const std::string& read) const {
+std::optional<int32_t> WriteRecord::firstDifference(layout::Field block,
+                                                    const std::string& read) const {
     for (int32_t i = 0; i < block.width; ++i) {
         const int32_t at = block.offset + i;
         if (!recorded_[static_cast<size_t>(at)]) continue;
-        if (static_cast<size_t>(i) >= read.size() || read[static_cast<size_t>(i)] != bytes_[static_cast<size_t>(at)])
+        if (static_cast<size_t>(i) >= read.size() ||
+            read[static_cast<size_t>(i)] != bytes_[static_cast<size_t>(at)])
             return at;
     }
     return std::nullopt;

@@ -20,7 +20,6 @@ public:
     // The bytes as the reader wrote them at offset; what lies beyond the card
     // is no card byte and is not recorded.
     void add(int32_t offset, const std::string& bytes);
-    bool empty() const { return count_ == 0; }
 
     // The blocks to read back: the recorded runs, neighbours joined when
     // fewer than kJoinGap unrecorded bytes lie between them, each at least
