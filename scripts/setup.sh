@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev
-  libpcsclite-dev libssl-dev nlohmann-json3-dev
+  libpcsclite-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   pcscd vsmartcard-vpcd
   desktop-file-utils shared-mime-info
