@@ -1,6 +1,6 @@
 #pragma once
-// MD5 and SHA-1: computed by the program itself on POSIX systems, by the
-// system crypto provider on Windows.
+// MD5 and SHA-1 from the platform's crypto provider: OpenSSL libcrypto on
+// POSIX systems, the system crypto provider on Windows.
 #include <optional>
 #include <string>
 #include <string_view>
