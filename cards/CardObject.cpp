@@ -34,6 +34,8 @@ private:
 
 std::string trueFalse(bool value) { return value ? "True" : "False"; }
 
+std::string hexByte(char c) { return "0x" + toHexText(std::string(1, c)); }
+
 }  // namespace
 
 CardObject::CardObject(KindTexts texts) : texts_(std::move(texts)) {
@@ -179,6 +181,7 @@ bool CardObject::writeFile7kx(const file7kx& file) {
 }
 
 bool CardObject::stageFile7kx(const file7kx& file) {
+    beginOperation();
     log_.log(texts_.className + ".writefile7kx(" + file.filename() + ")");
     if (!file.verify()) return false;
     // A path is native (UTF-8); the card takes Windows-1252.
@@ -191,10 +194,21 @@ bool CardObject::stageFile7kx(const file7kx& file) {
         writeField(layout::kFileData, file.sampledata(), true));
 }
 
+// The sample counts only once the card holds every byte written for it, so
+// a card that did not keep them keeps file length 0 (or its old content).
 bool CardObject::commitFile7kx(const file7kx& file) {
+    if (!readBack()) {
+        withdrawSample();
+        return sampleWritten(false);
+    }
+    written_.clear();
     const size_t stored =
         std::min(file.sampledata().size(), static_cast<size_t>(layout::kFileData.width));
     if (!sampleWritten(setFileLength(std::to_string(stored)))) return false;
+    if (!readBack()) {
+        withdrawSample();
+        return sampleWritten(false);
+    }
     logSampleWritten();
     return true;
 }
@@ -222,6 +236,7 @@ bool CardObject::formatCardHeader() {
 }
 
 bool CardObject::formatCard(const std::string& serial, int32_t& counter, bool writeable) {
+    beginOperation();
     const std::string oldId = cardid();
     log_.log(texts_.className + ".formatCard(" + texts_.cardtype + ", " + serial + ", " +
              std::to_string(counter) + ", " + trueFalse(writeable) + ")");
@@ -243,6 +258,10 @@ bool CardObject::formatCard(const std::string& serial, int32_t& counter, bool wr
              writeBlanks(layout::kFileReserved.offset,
                          layout::kFileReserved.offset + layout::kFileReserved.width) &&
              writeField(layout::kFileData, "", true);
+    }
+    if (ok && !readBack()) {
+        withdrawSample();
+        ok = false;
     }
     logFormatEnd(ok, "  format: ok", newId);
     return ok;
@@ -269,6 +288,50 @@ void CardObject::logFormatEnd(bool ok, const std::string& okLine, const std::str
     log_.log("  nCID=" + toHexText(newId));
 }
 
+// --- read-back --------------------------------------------------------------
+
+void CardObject::beginOperation() {
+    written_.clear();
+    notKeptAt_.reset();
+    readBackTime_ = {};
+}
+
+bool CardObject::readBack() {
+    const auto start = std::chrono::steady_clock::now();
+    const bool kept = cardKeptRecord();
+    readBackTime_ += std::chrono::steady_clock::now() - start;
+    return kept;
+}
+
+// One read per block of the record (a whole format is one block).
+bool CardObject::cardKeptRecord() {
+    if (!reader_) return false;
+    for (const layout::Field block : written_.blocks()) {
+        const std::string read = reader_->readOffset(block.offset, block.width, false);
+        if (read.size() != static_cast<size_t>(block.width)) {
+            log_.log("  FAILED: readOffset(" + std::to_string(block.offset) + ", " +
+                     std::to_string(block.width) + ") to read back what was written");
+            return false;
+        }
+        if (const auto at = written_.firstDifference(block, read)) {
+            notKeptAt_ = at;
+            log_.log("  FAILED: the card did not keep what was written: offset " + std::to_string(*at) +
+                     " reads " + hexByte(read[static_cast<size_t>(*at - block.offset)]) + ", " +
+                     hexByte(written_.expected(*at)) + " was written");
+            return false;
+        }
+    }
+    return true;
+}
+
+// Blanks read as no sample whichever single bit of them the card fails to
+// keep; a "0" could turn into "1".
+void CardObject::withdrawSample() {
+    if (!fileFieldsPresent()) return;
+    setFileLength("");
+    log_.log(fileFieldsPresent() ? "  FAILED: the card still shows a sample" : "  file length withdrawn");
+}
+
 // --- reader access --------------------------------------------------------
 
 std::string CardObject::readField(layout::Field field, bool trimmed) {
@@ -286,7 +349,13 @@ bool CardObject::writeField(layout::Field field, const std::string& data, bool t
     if (!reader_) return false;
     int32_t length = field.width;
     const int32_t written = reader_->writeOffset(field.offset, length, data, trimmed);
-    if (written == length && length >= 0 && length <= field.width) return true;
+    if (written == length && length >= 0 && length <= field.width) {
+        // What the reader wrote: the data cut to the length, blanks after it.
+        std::string bytes = data.substr(0, static_cast<size_t>(length));
+        bytes.resize(static_cast<size_t>(length), ' ');
+        written_.add(field.offset, bytes);
+        return true;
+    }
     log_.log("  FAILED: writeOffset(" + std::to_string(field.offset) + ", " +
              std::to_string(field.width) + ")");
     return false;

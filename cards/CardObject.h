@@ -22,9 +22,21 @@
 //   flags between them).
 // - formatCardHeader keeps the stored sample as it is; orvexcard calls it
 //   only between the two halves, while fileLength is "0".
+//
+// A card may answer every write with success and still not keep a byte (a
+// worn cell). Every byte a format or a sample write writes is recorded and
+// read back: a format at its end; a sample write before the real fileLength
+// (everything staged and whatever the caller wrote between the halves: the
+// header, name, duration and flags), and the real fileLength once more after
+// it. A card that did not keep what was written fails the operation and never
+// offers a sample: the real fileLength is not written, and a file length that
+// no longer reads as 0 is blanked.
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "cards/WriteRecord.h"
 #include "cards/modCardLayout.h"
 #include "foundation/clsLog.h"
 
@@ -82,8 +94,15 @@ public:
     // The real fileLength for the staged file: the last write of a sample.
     bool commitFile7kx(const file7kx& file);
     // Makes the card this kind, keeping serial, name, stamp, company and sample.
+    // Not read back on its own: commitFile7kx reads back its writes.
     bool formatCardHeader();
     bool formatCard(const std::string& serial, int32_t& counter, bool writeable);
+
+    // Of the last format or sample write: the first offset the card did not
+    // keep (nothing when every byte read back as written, or the operation
+    // ended before its read-back), and the time spent reading back.
+    std::optional<int32_t> notKeptAt() const { return notKeptAt_; }
+    std::chrono::steady_clock::duration readBackTime() const { return readBackTime_; }
 
 protected:
     struct KindTexts {
@@ -116,6 +135,10 @@ private:
     bool setFileFingerprint(const std::string& text);
 
     bool sampleWritten(bool ok);
+    void beginOperation();
+    bool readBack();
+    bool cardKeptRecord();
+    void withdrawSample();
     bool writeNewCardId(std::string& id);
     bool writeBlanks(int32_t from, int32_t to);
     bool fileFieldsPresent();
@@ -127,6 +150,9 @@ private:
     KindTexts texts_;
     clsLog log_;
     reader* reader_ = nullptr;
+    WriteRecord written_;  // every byte written since the operation began
+    std::optional<int32_t> notKeptAt_;
+    std::chrono::steady_clock::duration readBackTime_{};
 };
 
 }  // namespace orvex

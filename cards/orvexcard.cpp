@@ -196,6 +196,7 @@ bool orvexcard::ensureCardType(int32_t kind) {
 
 bool orvexcard::formatCard(int32_t kind, const std::string& serial, int32_t counter,
                            bool writeable) {
+    operated_ = nullptr;
     if (kind == cardTypeNone) return false;
     log_.log("orvexcard.formatCard(" + std::to_string(kind) + ", " + serial + ", " +
              std::to_string(counter) + ", " + (writeable ? "True" : "False") + ")");
@@ -203,6 +204,7 @@ bool orvexcard::formatCard(int32_t kind, const std::string& serial, int32_t coun
     if (kind == cardTypeDrink || kind == cardTypeStation) {
         const ExclusiveCard hold = holdCard();
         int32_t full = kFullPlaybCounter;
+        if (hold) operated_ = &cardOf(kind);
         ok = hold && cardOf(kind).formatCard(utf8ToWindows1252(serial), full, writeable);
     }
     setOCardDefinedType(cardTypeNone);
@@ -213,6 +215,7 @@ bool orvexcard::formatCard(int32_t kind, const std::string& serial, int32_t coun
 
 bool orvexcard::writeFile7kx(const file7kx& file, int32_t& kind, const std::string& name,
                              const std::string& durationText, bool combineSeq, bool placebo) {
+    operated_ = nullptr;
     if (kind != cardTypeDrink && kind != cardTypeStation) return false;
     log_.log("orvexcard.writeFile7kx(" + file.filename() + ", " + std::to_string(kind) + ")");
     const std::string duration = durationText.empty() ? std::string("0") : durationText;
@@ -220,9 +223,19 @@ bool orvexcard::writeFile7kx(const file7kx& file, int32_t& kind, const std::stri
         log_.log(quoted("  FAILED: duration is not a number from 0 to 65535: ", duration));
         return false;
     }
-    CardObject& card = cardOf(kind);
     const ExclusiveCard hold = holdCard();
-    if (!hold || !card.stageFile7kx(file)) return false;
+    if (!hold) return false;
+    CardObject& card = cardOf(kind);
+    operated_ = &card;
+    return writeHeldSample(card, file, kind, name, duration, combineSeq, placebo);
+}
+
+// The sample's part first, then the header for the kind, name, duration and
+// flags, then the real file length; commitFile7kx reads back all of them.
+bool orvexcard::writeHeldSample(CardObject& card, const file7kx& file, int32_t& kind,
+                                const std::string& name, const std::string& duration, bool combineSeq,
+                                bool placebo) {
+    if (!card.stageFile7kx(file)) return false;
     if (!ensureCardType(kind)) {
         kind = cardTypeNone;
         return false;
@@ -235,6 +248,14 @@ bool orvexcard::writeFile7kx(const file7kx& file, int32_t& kind, const std::stri
         return false;
     }
     return card.commitFile7kx(file);
+}
+
+std::optional<int32_t> orvexcard::notKeptAt() const {
+    return operated_ ? operated_->notKeptAt() : std::nullopt;
+}
+
+std::chrono::steady_clock::duration orvexcard::readBackTime() const {
+    return operated_ ? operated_->readBackTime() : std::chrono::steady_clock::duration{};
 }
 
 }  // namespace orvex

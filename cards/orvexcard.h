@@ -8,6 +8,9 @@
 // '?'); cardName and fileComments come back as UTF-8. The card objects below
 // deal in card bytes only.
 //
+// Both read back what they wrote (CardObject.h): a card that does not keep
+// a byte fails the operation and offers no sample.
+//
 // A card may leave the reader between any two writes. formatCard sets
 // fileLength "0" before anything else; writeFile7kx sets it "0" first and to
 // the real length last, after the sample, the header for the kind, the name,
@@ -18,7 +21,9 @@
 // Each verification, format and sample write holds the card for itself
 // (reader::beginExclusive): no other program reads or writes it meanwhile.
 // One that cannot have the card within the reader's wait fails untouched.
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "cards/odrinkcard.h"
@@ -70,6 +75,13 @@ public:
     bool writeFile7kx(const file7kx& file, int32_t& kind, const std::string& name,
                       const std::string& duration, bool combineSeq, bool placebo);
 
+    // Of the last format or sample write: the first offset the card did not
+    // keep (it answered the write with success, but reads back another
+    // byte), when that is why the operation failed; and the time it spent
+    // reading back what it wrote.
+    std::optional<int32_t> notKeptAt() const;
+    std::chrono::steady_clock::duration readBackTime() const;
+
     // The card object whose fields describe the card: the station card's for
     // kind 2, the drink card's otherwise (the layout is the same up to the
     // station card's flags).
@@ -88,6 +100,8 @@ private:
     Guess guessCardType();
     bool ensureCardType(int32_t kind);
     ExclusiveCard holdCard();
+    bool writeHeldSample(CardObject& card, const file7kx& file, int32_t& kind, const std::string& name,
+                         const std::string& duration, bool combineSeq, bool placebo);
 
     CardObject& cardOf(int32_t kind);
     bool headerVerifies(CardObject& card);
@@ -101,6 +115,7 @@ private:
     bool found_ = false;
     int32_t definedType_ = cardTypeNone;
     bool dataError_ = false;
+    CardObject* operated_ = nullptr;  // the card object of the last format or sample write
 };
 
 }  // namespace orvex

@@ -137,10 +137,19 @@ std::optional<int32_t> chosenKind(const CliOptions& o) {
 
 bool cardPulled(CardSession& session) { return session.rd().cardConnected() != state::kActive; }
 
-// Why a card operation failed, for the operator: the card left the reader,
-// another program kept it, or the given message.
+// Where the card did not keep what the last format or sample write wrote.
+std::optional<std::string> notKept(CardSession& session) {
+    const auto at = session.card().notKeptAt();
+    if (!at) return std::nullopt;
+    return text(msg::kNotKept, {std::to_string(*at)});
+}
+
+// Why a card operation failed, for the operator: another program kept the
+// card, the card did not keep what was written, the card left the reader,
+// or the given message.
 std::string failureReason(CardSession& session, const std::string& otherwise) {
     if (session.rd().cardHeldElsewhere()) return text(msg::kCardInUse);
+    if (const auto why = notKept(session)) return *why;
     return cardPulled(session) ? text(msg::kCardPulled) : otherwise;
 }
 
@@ -236,6 +245,7 @@ WriteOutcome writeSample(CardSession& session, const CliOptions& o, const file7k
     const std::string message = resText(report.textOffset) + report.suffix;
     if (report.success) return {true, message};
     // The window's message first, then why, when it is known.
+    if (const auto why = notKept(session)) return {false, message + ": " + *why};
     return {false, cardPulled(session) ? message + ": " + text(msg::kCardPulled) : message};
 }
 
@@ -292,16 +302,30 @@ int cmdDump(CardSession& session, const std::string& path) {
     return kExitDone;
 }
 
+// The first byte where the card differs from the image, or -1.
+int32_t firstDifference(const std::string& card, const std::string& image) {
+    const auto [at, _] = std::mismatch(card.begin(), card.end(), image.begin(), image.end());
+    return at == card.end() ? -1 : static_cast<int32_t>(at - card.begin());
+}
+
+// The image is read back after it was written: a card that answers every
+// write with success may still not keep a byte.
 int cmdRestore(CardSession& session, const std::string& image) {
     int32_t length = kCardSize;
     int32_t written = 0;
+    std::string back;
     {
         const ExclusiveCard hold = session.rd().beginExclusive();
         OperationMeter meter(session.rd());
         if (hold) written = session.rd().writeOffset(0, length, image, false);
+        if (written == kCardSize) back = session.rd().readOffset(0, kCardSize, false);
     }
-    if (written != kCardSize) {
+    if (written != kCardSize || back.size() != static_cast<size_t>(kCardSize)) {
         fail(failureReason(session, text(msg::kWriteFailed)));
+        return kExitCardFailed;
+    }
+    if (const int32_t at = firstDifference(back, image); at >= 0) {
+        fail(text(msg::kNotKept, {std::to_string(at)}));
         return kExitCardFailed;
     }
     say(text(msg::kRestored));
@@ -388,9 +412,11 @@ int runCardCommand(const CliOptions& o, platform::EventLoop& loop) {
         return interruptRequested ? kExitInterrupted : reportProblem(p, settings, session);
     const int rc = runOnCard(session, o, in);
     if (o.flag("timings")) {
-        std::fprintf(stderr, "timings: active_ms=%lld operation_ms=%lld reader_pieces=%d reader_calls=%d\n",
-                     session.millisUntilActive(), lastOperation.milliseconds, lastOperation.pieces,
-                     session.memoryCalls());
+        const auto readBack = std::chrono::duration_cast<std::chrono::microseconds>(session.card().readBackTime());
+        std::fprintf(stderr,
+                     "timings: active_ms=%lld operation_ms=%lld readback_ms=%.1f reader_pieces=%d reader_calls=%d\n",
+                     session.millisUntilActive(), lastOperation.milliseconds,
+                     static_cast<double>(readBack.count()) / 1000.0, lastOperation.pieces, session.memoryCalls());
     }
     return rc;
 }

@@ -19,6 +19,7 @@ using namespace std::chrono_literals;
 // change in the reader shows.
 constexpr platform::LoopTime kFirstLook = 1ms;
 constexpr platform::LoopTime kLookInterval = 16ms;
+constexpr int kTurnsAtOnce = 2;
 
 std::string joinNames(const std::vector<std::string>& names) {
     std::string joined;
@@ -46,6 +47,10 @@ bool CardSession::waitFor(double seconds, const std::function<bool()>& done, con
     while (!done()) {
         if (stop && *stop) return false;
         if (!forever && loop_.now() >= due) return false;
+        // Ticks due at once run before any sleep: a start's or a restart's
+        // first, and the one that follows it to settle a card just connected.
+        for (int turn = 0; turn < kTurnsAtOnce && !done(); ++turn) loop_.processEvents();
+        if (done()) break;
         loop_.waitUntil(forever ? loop_.now() + look : std::min(due, loop_.now() + look));
         const std::string now = lastState();
         look = now != seen ? kFirstLook : std::min(look * 2, kLookInterval);
@@ -76,7 +81,11 @@ SessionProblem CardSession::startReader() {
         const std::string s = reader_->cardState();
         return !s.empty() && s != state::kDisconnected;
     });
-    if (!reader_->deviceConnected()) {
+    // The tick asked the device already; only a word that may mean it did
+    // not answer is asked about again.
+    const std::string word = reader_->cardState();
+    const bool answered = !word.empty() && word != state::kFailed && word != state::kDisconnected;
+    if (!answered && !reader_->deviceConnected()) {
         const SessionProblem why = diagnoseReader();
         return why == SessionProblem::None ? SessionProblem::NoReaders : why;
     }

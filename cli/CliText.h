@@ -81,6 +81,7 @@ constexpr int kCardInUse = 9110;
 constexpr int kNeedsBatch = 9120;
 constexpr int kAllReadersNotOne = 9121;
 constexpr int kAllReadersNeedMcard = 9122;
+constexpr int kNotKept = 9130;
 }  // namespace msg
 
 }  // namespace orvex::cli

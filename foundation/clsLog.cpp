@@ -1,5 +1,6 @@
 #include "foundation/clsLog.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -116,6 +117,34 @@ std::string defaultPath() {
     return !dir.empty() && openLog(dir + name).is_open() ? dir + name : std::string();
 }
 
+// A line of the log is one line whatever text it carries: the card's bytes,
+// a sample's comment, a file name, a reader's answer. Control bytes (C0 and
+// DEL) are written as \xNN, as the command line shows them; everything else
+// stays as it is, so the program's own lines, which hold none, are unchanged.
+// Bytes from 0x80 up are left alone: they are letters of the log's code page,
+// or parts of a UTF-8 path, and never end a line.
+std::string oneLine(const std::string& text) {
+    const auto isControl = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    };
+    if (std::none_of(text.begin(), text.end(), isControl)) return text;
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (const char c : text) {
+        if (!isControl(c)) {
+            out += c;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        out += "\\x";
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xF];
+    }
+    return out;
+}
+
 std::atomic<bool>& failureReported() {
     static std::atomic<bool> reported{false};
     return reported;
@@ -143,7 +172,7 @@ clsLog::~clsLog() { log("clsLog.Class_Terminate()"); }
 
 bool clsLog::log(const std::string& text, bool withTime) {
     const std::string line =
-        withTime ? timeStamp(currentClock().localNow()) + " - " + text : text;
+        withTime ? timeStamp(currentClock().localNow()) + " - " + oneLine(text) : oneLine(text);
     if (!appendLine(path_, line) && !failureReported().exchange(true)) {
         std::fprintf(stderr, "OrvexCard: cannot write the log file \"%s\"; going on without it.\n",
                      windows1252ToUtf8(path_).c_str());

@@ -15,8 +15,11 @@ public:
     clsLog& operator=(const clsLog&) = delete;
 
     // Appends one line: with withTime the local time "yyyy-mm-dd HH:MM:SS",
-    // " - " and the text; otherwise the text alone. Always answers true; a
-    // file that cannot be written is reported once on standard error.
+    // " - " and the text; otherwise the text alone. Control bytes of the text
+    // (CR, LF, NUL, ESC, ... and DEL) are written as \xNN, so text from a
+    // card, a file or a reader can never end the line or start a forged one.
+    // Always answers true; a file that cannot be written is reported once on
+    // standard error.
     bool log(const std::string& text, bool withTime = true);
 
     const std::string& path() const { return path_; }

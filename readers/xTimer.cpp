@@ -3,12 +3,6 @@
 #include <utility>
 
 namespace orvex {
-namespace {
-
-// The shortest delay a loop timer takes: 0 means no ticks at all.
-constexpr int32_t kSoonMilliseconds = 1;
-
-}  // namespace
 
 xTimer::xTimer(platform::EventLoop& loop, std::function<void()> onTimer)
     : onTimer_(std::move(onTimer)),
@@ -28,10 +22,7 @@ void xTimer::setEnabled(bool enabled) {
     timer_->setEnabled(enabled);
 }
 
-void xTimer::tickSoon() {
-    soon_->setInterval(kSoonMilliseconds);
-    soon_->setEnabled(true);
-}
+void xTimer::tickSoon() { soon_->tickSoon(); }
 
 // A tick that was already on its way when the timer was switched off is
 // dropped here, and so is one that would run inside another.

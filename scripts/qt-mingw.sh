@@ -130,7 +130,14 @@ mkdir -p "$build"
 toolchain=$cache/toolchain-mingw64-qt.cmake
 printf '%s\n' "$toolchain_text" >"$toolchain"
 say "configuring (log: $build/configure.log)"
-cmake -S "$src" -B "$build" "${options[@]}" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" >"$build/configure.log" 2>&1 \
+# ccache (when the machine has it) changes no output, only the time of a
+# rebuild after an option changed.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$src" -B "$build" "${options[@]}" "${launcher[@]}" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_INSTALL_PREFIX="$prefix" >"$build/configure.log" 2>&1 \
   || { tail -40 "$build/configure.log" >&2; exit 1; }
 start=$(date +%s)
 say "building with ${ORVEX_JOBS:-2} jobs (about 30 to 40 minutes on 2 cores; log: $build/build.log)"

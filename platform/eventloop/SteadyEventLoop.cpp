@@ -19,6 +19,7 @@ public:
 
     void setInterval(int32_t milliseconds) override { loop_.setTimerInterval(id_, milliseconds); }
     void setEnabled(bool enabled) override { loop_.setTimerEnabled(id_, enabled); }
+    void tickSoon() override { loop_.setTimerDueNow(id_); }
 
 private:
     SteadyEventLoop& loop_;
@@ -65,6 +66,16 @@ void SteadyEventLoop::setTimerEnabled(int id, bool enabled) {
     if (it == timers_.end()) return;
     if (enabled && !it->second.enabled) it->second.due = now() + LoopTime(it->second.interval);
     it->second.enabled = enabled;
+}
+
+// Due at once: the next processEvents or wait runs it, without sleeping
+// for a period first.
+void SteadyEventLoop::setTimerDueNow(int id) {
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return;
+    it->second.interval = std::max(it->second.interval, int32_t{1});
+    it->second.enabled = true;
+    it->second.due = now();
 }
 
 void SteadyEventLoop::removeTimer(int id) { timers_.erase(id); }

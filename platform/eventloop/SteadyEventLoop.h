@@ -25,6 +25,7 @@ public:
     // Used by the timers this loop hands out.
     void setTimerInterval(int id, int32_t milliseconds);
     void setTimerEnabled(int id, bool enabled);
+    void setTimerDueNow(int id);
     void removeTimer(int id);
 
 private:

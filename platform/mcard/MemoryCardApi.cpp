@@ -89,15 +89,20 @@ mcard_code MemoryCardApi::MCardInitialize(int32_t scardContext, const std::strin
 mcard_code MemoryCardApi::MCardShutdown(int32_t mcardContext) {
     const auto found = mcardContexts_.find(mcardContext);
     if (found == mcardContexts_.end()) return mcard::MCARD_E_NOT_INITIALIZED;
-    for (const auto& [handle, context] : cardHandles_) {
-        if (context == mcardContext) endHold(handle);
+    for (const auto& [handle, card] : cardHandles_) {
+        if (card.context == mcardContext) endHold(handle);
     }
-    std::erase_if(cardHandles_, [&](const auto& entry) { return entry.second == mcardContext; });
+    std::erase_if(cardHandles_, [&](const auto& entry) { return entry.second.context == mcardContext; });
     backend_->release(found->second);
     mcardContexts_.erase(found);
     return mcard::MCARD_S_SUCCESS;
 }
 
+// Connecting a card reads its type byte as well, which the caller asks for
+// next: one trip to the card instead of a presence query and then the
+// connection. A card that is there but answers wrongly still gets its handle;
+// the type attribute reports what went wrong, as it would have had it been
+// asked first.
 mcard_code MemoryCardApi::MCardConnect(int32_t mcardContext, uint32_t connectMode, uint8_t cardType,
                                        int32_t& cardHandle) {
     cardHandle = 0;
@@ -105,13 +110,20 @@ mcard_code MemoryCardApi::MCardConnect(int32_t mcardContext, uint32_t connectMod
     if (found == mcardContexts_.end()) return mcard::MCARD_E_NOT_INITIALIZED;
     if (connectMode != mcard::kConnectMode || cardType != mcard::kMemoryCardType)
         return mcard::MCARD_E_INVALID_PARAMETER;
-    CardPresence presence = CardPresence::Absent;
-    const BackendStatus status = backend_->cardPresence(found->second, 0, presence);
-    if (!status.ok()) return failed("MCardConnect", status, mcard::MCARD_E_UNKNOWN_CARD);
-    if (presence == CardPresence::ReaderGone) return mcard::MCARD_E_INCOMPATIBLE_READER;
-    if (presence == CardPresence::Absent) return mcard::MCARD_E_UNKNOWN_CARD;
+    uint8_t type = 0;
+    BackendStatus status = backend_->cardType(found->second, type);
+    switch (status.fault()) {
+    case BackendFault::NoCard:
+        return mcard::MCARD_E_UNKNOWN_CARD;
+    case BackendFault::Reader:
+        return mcard::MCARD_E_INCOMPATIBLE_READER;
+    case BackendFault::Service:
+        return failed("MCardConnect", status, mcard::MCARD_E_UNKNOWN_CARD);
+    default:
+        break;
+    }
     cardHandle = issue();
-    cardHandles_[cardHandle] = mcardContext;
+    cardHandles_.insert_or_assign(cardHandle, ConnectedCard{mcardContext, std::move(status), type});
     return mcard::MCARD_S_SUCCESS;
 }
 
@@ -121,10 +133,9 @@ mcard_code MemoryCardApi::MCardGetAttrib(int32_t cardHandle, uint32_t attribId, 
     if (!reader) return mcard::MCARD_E_INVALID_PARAMETER;
     if (attribId != mcard::kAttribCardType) return mcard::MCARD_E_NOT_IMPLEMENTED;
     if (std::min<size_t>(length, buffer.size()) < 1) return mcard::MCARD_E_BUFFER_TOO_SMALL;
-    uint8_t type = 0;
-    const BackendStatus status = backend_->cardType(*reader, type);
-    if (!status.ok()) return failed("MCardGetAttrib", status, mcard::MCARD_E_PROTOCOL_ERROR);
-    buffer[0] = static_cast<char>(type);
+    const ConnectedCard& card = cardHandles_.at(cardHandle);
+    if (!card.typeStatus.ok()) return failed("MCardGetAttrib", card.typeStatus, mcard::MCARD_E_PROTOCOL_ERROR);
+    buffer[0] = static_cast<char>(card.type);
     length = 1;
     return mcard::MCARD_S_SUCCESS;
 }
@@ -217,7 +228,7 @@ void MemoryCardApi::endHold(int32_t cardHandle) {
 const std::string* MemoryCardApi::readerOfHandle(int32_t cardHandle) const {
     const auto handle = cardHandles_.find(cardHandle);
     if (handle == cardHandles_.end()) return nullptr;
-    return &mcardContexts_.at(handle->second);
+    return &mcardContexts_.at(handle->second.context);
 }
 
 mcard_code MemoryCardApi::memoryCheck(const std::string* reader, uint8_t zone, uint32_t offset,

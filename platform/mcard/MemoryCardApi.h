@@ -46,6 +46,14 @@ public:
     mcard_code MCardEndTransaction(int32_t cardHandle) override;
 
 private:
+    // A card handle: its context, and the type byte read when it was
+    // connected (or why it could not be read).
+    struct ConnectedCard {
+        int32_t context = 0;
+        BackendStatus typeStatus = BackendStatus::success();
+        uint8_t type = 0;
+    };
+
     const std::string* readerOfHandle(int32_t cardHandle) const;
     mcard_code memoryCheck(const std::string* reader, uint8_t zone, uint32_t offset, uint32_t length) const;
     mcard_code failed(const char* call, const BackendStatus& status, mcard_code cardCode);
@@ -56,7 +64,7 @@ private:
     std::unique_ptr<MemoryCardBackend> backend_;
     std::set<int32_t> scardContexts_;
     std::map<int32_t, std::string> mcardContexts_;  // context -> reader name
-    std::map<int32_t, int32_t> cardHandles_;        // handle -> mcard context
+    std::map<int32_t, ConnectedCard> cardHandles_;
     std::set<int32_t> holding_;                     // handles in a transaction
     int32_t nextId_ = 1;
 };

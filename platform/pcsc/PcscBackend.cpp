@@ -86,20 +86,20 @@ void answerHeldCardsAtOnce() {
 
 PcscBackend::~PcscBackend() { forgetContext(); }
 
+// One request to the service: the client library allocates the list at the
+// length it needs.
 BackendStatus PcscBackend::listReaders(std::vector<std::string>& names) {
     names.clear();
     BackendStatus status = ensureContext();
     if (!status.ok()) return status;
-    DWORD length = 0;
-    LONG code = SCardListReaders(context_, nullptr, nullptr, &length);
+    LPSTR list = nullptr;
+    DWORD length = SCARD_AUTOALLOCATE;
+    const LONG code = SCardListReaders(context_, nullptr, reinterpret_cast<LPSTR>(&list), &length);
     if (code == SCARD_E_NO_READERS_AVAILABLE) return BackendStatus::success();
     if (code != SCARD_S_SUCCESS) return failure(code, "SCardListReaders");
-    std::string buffer(length, '\0');
-    code = SCardListReaders(context_, nullptr, buffer.data(), &length);
-    if (code == SCARD_E_NO_READERS_AVAILABLE) return BackendStatus::success();
-    if (code != SCARD_S_SUCCESS) return failure(code, "SCardListReaders");
-    buffer.resize(std::min<size_t>(length, buffer.size()));
-    names = splitMultiString(buffer);
+    if (list == nullptr) return BackendStatus::success();
+    names = splitMultiString(std::string(list, length));
+    SCardFreeMemory(context_, list);
     return BackendStatus::success();
 }
 

@@ -76,7 +76,7 @@ int32_t TextCommandLibrary::deviceType(Buffer output) {
 
 int32_t TextCommandLibrary::cardStatus(Buffer output) {
     std::string reader;
-    int32_t code = firstReader(reader);
+    int32_t code = cardReader(reader);
     if (code != scard32::kOk) return code;
     CardPresence presence = CardPresence::Absent;
     BackendStatus status = backend_->cardPresence(reader, 0, presence);
@@ -93,7 +93,7 @@ int32_t TextCommandLibrary::memRead(const TextCommand& command, Buffer output) {
     if (capacityOf(output.bytes, output.length) < command.length) return scard32::kBufferTooSmall;
     output.length = 0;
     std::string reader;
-    const int32_t code = firstReader(reader);
+    const int32_t code = cardReader(reader);
     if (code != scard32::kOk) return code;
     std::string bytes;
     const BackendStatus status = backend_->read(reader, command.offset, command.length, bytes);
@@ -109,7 +109,7 @@ int32_t TextCommandLibrary::memWrite(const TextCommand& command, const std::stri
         return scard32::kBadArgument;
     output.length = 0;
     std::string reader;
-    const int32_t code = firstReader(reader);
+    const int32_t code = cardReader(reader);
     if (code != scard32::kOk) return code;
     const BackendStatus status = backend_->write(reader, command.offset, input.substr(0, command.length));
     if (!status.ok()) return failed("Card,MemWrite", status);
@@ -138,6 +138,14 @@ int32_t TextCommandLibrary::cardLock() {
 int32_t TextCommandLibrary::cardUnlock() {
     if (!held_.empty()) backend_->endExclusive(held_);
     held_.clear();
+    return scard32::kOk;
+}
+
+// While "Card,Lock" holds a card, the card commands go to its reader without
+// listing the readers again for every piece.
+int32_t TextCommandLibrary::cardReader(std::string& reader) {
+    if (held_.empty()) return firstReader(reader);
+    reader = held_;
     return scard32::kOk;
 }
 

@@ -4,7 +4,8 @@
 // for failures, so a caller's "positive code = no device" test holds. Answers
 // are written into the caller's buffer in place and never beyond the length
 // it gave; card bytes either all arrive or the call fails. "Card,Lock" holds
-// the first reader's card until "Card,Unlock".
+// the first reader's card until "Card,Unlock"; meanwhile the card commands
+// speak to that reader.
 #include <memory>
 #include <string>
 
@@ -50,6 +51,8 @@ private:
     int32_t cardLock();
     int32_t cardUnlock();
     int32_t firstReader(std::string& reader);
+    // The held card's reader, or the first one.
+    int32_t cardReader(std::string& reader);
     int32_t failed(const char* what, const BackendStatus& status);
 
     std::unique_ptr<MemoryCardBackend> backend_;

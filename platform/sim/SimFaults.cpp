@@ -28,6 +28,8 @@ void apply(SimFaults& faults, const std::string& key, uint32_t value) {
         faults.pullAfterWrites = value;
     else if (key == "read_only" && value <= 1)
         faults.readOnly = value == 1;
+    else if (key == "corrupt_write_at")
+        faults.corruptWriteAt = value;
 }
 
 }  // namespace

@@ -14,6 +14,9 @@ struct SimFaults {
     uint32_t latencyMs = 0;                   // latency_ms: each memory call takes this long
     std::optional<uint32_t> pullAfterWrites;  // pull_after_writes: card pulled after N writes
     bool readOnly = false;                    // read_only=1: memory writes fail
+    // corrupt_write_at: a write that covers this byte succeeds, but the card
+    // keeps the byte with its lowest bit flipped (a worn cell).
+    std::optional<uint32_t> corruptWriteAt;
 
     static SimFaults parse(const std::string& text);
 };

@@ -65,6 +65,7 @@ BackendStatus SimulatedBackend::cardPresence(const std::string& reader, uint32_t
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kPollMs, waitMs - waited)));
         presence = presenceOf(reader);
     }
+    if (presence != CardPresence::Present) writesSincePull_.erase(reader);
     return BackendStatus::success();
 }
 
@@ -102,8 +103,9 @@ BackendStatus SimulatedBackend::read(const std::string& reader, uint32_t offset,
     return BackendStatus::success();
 }
 
-// pull_after_writes counts successful write calls; the card leaves the
-// reader right after the Nth, so the next call of any kind finds no card.
+// pull_after_writes counts successful write calls since the card went in;
+// the card leaves the reader right after the Nth, so the next call of any
+// kind finds no card. corrupt_write_at changes the bytes kept, not the answer.
 BackendStatus SimulatedBackend::write(const std::string& reader, uint32_t offset, const std::string& data) {
     std::string path;
     BackendStatus status = cardFile(reader, path);
@@ -116,7 +118,10 @@ BackendStatus SimulatedBackend::write(const std::string& reader, uint32_t offset
         return BackendStatus::failure(BackendFault::NoCard, "card pulled (pull_after_writes)");
     }
     if (faults.readOnly) return BackendStatus::failure(BackendFault::Protected, "card is read-only (read_only)");
-    status = writeOnce(reader, offset, data);
+    std::string kept = data;
+    if (faults.corruptWriteAt && *faults.corruptWriteAt >= offset && *faults.corruptWriteAt - offset < kept.size())
+        kept[*faults.corruptWriteAt - offset] ^= 0x01;
+    status = writeOnce(reader, offset, kept);
     if (!status.ok()) return status;
     if (faults.pullAfterWrites && ++written >= *faults.pullAfterWrites) pull(reader);
     return status;
@@ -161,6 +166,7 @@ BackendStatus SimulatedBackend::cardFile(const std::string& reader, std::string&
     case CardPresence::ReaderGone:
         return BackendStatus::failure(BackendFault::Reader, "no simulated reader named \"" + reader + "\"");
     case CardPresence::Absent:
+        writesSincePull_.erase(reader);  // the next card counts its own writes
         return BackendStatus::failure(BackendFault::NoCard, "no card in the simulated reader");
     case CardPresence::Present:
         break;

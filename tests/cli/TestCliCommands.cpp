@@ -130,6 +130,36 @@ TEST_F(CliTest, dump_and_restore_round_trip_and_report_failures) {
     EXPECT_THAT(r.err, HasSubstr("16383 bytes"));
 }
 
+// A worn card answers every write with success and keeps one byte one bit
+// off: "BBB" would become "BCB". Nothing it did not keep is reported done.
+TEST_F(CliTest, a_worn_card_fails_write_format_and_restore_and_they_say_where) {
+    const std::string drink = formatted("drink");
+    const std::string image = dir_ + "/image.bin";
+    writeFileBytes(image, drink);
+    const std::string notKept = "the card did not keep what was written: byte ";
+    struct Row {
+        std::vector<std::string> args;
+        int worn;
+        std::string message;
+    };
+    for (const Row& row : {Row{{"format", "--kind", "station"}, 300, "orvexcard: " + notKept + "300 "},
+                           Row{{"restore", image}, 16383, "orvexcard: " + notKept + "16383 "},
+                           Row{{"write", sample(), "--name", "BBB"}, 105, "(614-100): " + notKept + "105 "}}) {
+        setFaults("");
+        insert(drink);
+        setFaults("corrupt_write_at=" + std::to_string(row.worn) + "\n");
+        const ProgramResult r = run(row.args);
+        EXPECT_EQ(r.exitCode, 1) << row.args[0];
+        EXPECT_THAT(r.err, HasSubstr(row.message)) << row.args[0];
+    }
+    EXPECT_NE(readFileBytes(dir_ + "/trace.log")
+                  .find("  FAILED: the card did not keep what was written: offset 105 reads 0x43, 0x42 was written"),
+              std::string::npos);
+    const auto j = inspectJson();
+    EXPECT_EQ(j["name"], "BCB");
+    EXPECT_EQ(j["fileLength"], 0) << "the sample never counts on a card that did not keep it";
+}
+
 TEST_F(CliTest, no_reader_no_card_and_bad_input_have_their_exit_codes) {
     ProgramResult r = run({"--wait", "0.3", "inspect"});
     EXPECT_EQ(r.exitCode, 4);

@@ -105,3 +105,69 @@ TEST_F(InterruptedWrites, a_sample_write_leaves_the_old_or_the_new_content_or_no
         {"station on drink", kDrink, kFull, kStation, "34f7c94c4a4fcd95c4800c4211b138e7"}};
     for (const Row& row : rows) pullAfterEveryWrite(row, true);
 }
+
+// A worn card: one byte answers its writes with success and keeps one bit
+// off. Whichever byte it is, an operation that wrote it fails and names it,
+// one that did not leaves exactly what it means to; and the card never
+// offers a sample it did not keep, also when it leaves the reader after any
+// write (except while a worn file length is being blanked: two faults at once).
+TEST_F(InterruptedWrites, a_card_that_does_not_keep_a_byte_never_offers_a_sample_nobody_wrote) {
+    struct Operation {
+        const char* name;
+        bool sample;
+        int32_t usedKind, kind;
+    };
+    struct Worn {
+        const char* field;
+        int32_t offset;
+        bool pulledToo;  // also pulled after every write
+        bool lastWriteOnly = false;  // worn only by the operation's last write
+    };
+    const Operation operations[] = {{"drink sample on a station card", true, kStation, kDrink},
+                                    {"station sample on a station card", true, kStation, kStation},
+                                    {"station format of a drink card", false, kDrink, kStation}};
+    const Worn worn[] = {{"file length", 256, false}, {"file length end", 263, false}, {"name", 105, true},
+                         {"duration", 146, false},    {"flag", 157, false},            {"card id", 70, false},
+                         {"counter copy B", 154, true}, {"comment", 300, true},        {"data start", 768, true},
+                         {"data end", 9587, false},   {"blank data area", 12000, false},
+                         {"file length, by the last write", 257, false, true}};
+    const auto run = [&](const std::string& card, const Operation& op, int32_t wornAt, int32_t refuseFrom,
+                         int32_t wornFrom = 1) {
+        MemoryCardReader rd;
+        rd.memory() = card;
+        rd.corruptByte(wornAt, wornFrom);
+        if (refuseFrom > 0) rd.refuseWritesFrom(refuseFrom);
+        draws_ = 0;
+        orvexcard o;
+        EXPECT_EQ(o.assign(rd), -1);
+        o.verifyCard();
+        rd.setOptimizeWrite(true);
+        int32_t kind = op.kind;
+        const bool ok = op.sample ? o.writeFile7kx(newFile_, kind, "New name", "5400", true, false)
+                                  : o.formatCard(kind, "fresh", 65535, true);
+        return std::tuple{ok, o.notKeptAt(), rd.memory(), static_cast<int32_t>(rd.writes().size())};
+    };
+    for (const Operation& op : operations) {
+        const std::string before = usedCard(op.usedKind, kFull);
+        const auto [whole, none, intended, writes] = run(before, op, -1, 0);
+        ASSERT_TRUE(whole) << op.name;
+        const std::string old = contentOf(before), done = contentOf(intended);
+        for (const Worn& w : worn) {
+            SCOPED_TRACE(std::string(op.name) + ", worn " + w.field);
+            const auto [ok, at, image, _] = run(before, op, w.offset, 0, w.lastWriteOnly ? writes : 1);
+            const faults::Outcome left = faults::classify(contentOf(image), old, done);
+            EXPECT_NE(left, faults::Outcome::Other) << faults::outcomeText(left);
+            if (ok) {
+                EXPECT_TRUE(image == intended) << "reported written, but not what was meant";
+            } else {
+                EXPECT_EQ(at, w.offset);
+            }
+            for (int32_t n = 1; w.pulledToo && n <= writes + 2; ++n) {
+                const auto [pulledOk, pulledAt, pulled, _2] = run(before, op, w.offset, n);
+                const faults::Outcome pulledLeft = faults::classify(contentOf(pulled), old, done);
+                EXPECT_NE(pulledLeft, faults::Outcome::Other)
+                    << "pulled after write " << n - 1 << ": " << faults::outcomeText(pulledLeft);
+            }
+        }
+    }
+}

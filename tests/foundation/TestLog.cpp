@@ -9,6 +9,10 @@
 #include "foundation/appInfo.h"
 #include "foundation/clsLog.h"
 #include "foundation/clsRegistry.h"
+#include "cards/odrinkcard.h"
+#include "samplefile/SampleFileMaker.h"
+#include "samplefile/file7kx.h"
+#include "support/MemoryCardReader.h"
 #include "foundation/modCommon.h"
 #include "tests/foundation/RegTestSupport.h"
 
@@ -75,6 +79,42 @@ TEST_F(clsLogFile, exact_lines_start_block_and_terminate) {
                       "raw text\r\n"
                       "2027-01-02 13:00:59 - \r\n"
                       "2027-01-02 23:59:05 - clsLog.Class_Terminate()\r\n");
+}
+
+// Text from a card or a file never ends its line nor starts a forged one: a
+// sample comment with a line feed and a time stamp, a card id with CR and
+// LF, any control byte. Printable text and the code page's letters stay.
+TEST_F(clsLogFile, text_from_a_card_or_a_file_stays_on_its_line) {
+    const std::string path = test::makeTempDir("log") + "/trace.log";
+    storePath(path);
+    {
+        clsLog log;
+        log.log(std::string("bytes \0\x01\x1F\x20\x7E\x7F\x80\xFF", 14));
+    }
+    file7kx forged;
+    ASSERT_TRUE(forged.loadFromFile(
+        test::writeSampleFile(test::sampleFileBytes({.comment = "c\n2001-01-01 00:00:00 - forged line"}))));
+    test::MemoryCardReader card;
+    card.setBytes(63, "\r\nid\r\n0123456789");
+    {
+        odrinkcard drink;
+        ASSERT_TRUE(drink.assign_reader(card));
+        drink.formatCardHeader();
+    }
+    const std::string file = readFileBytes(path);
+    EXPECT_NE(file.find("bytes \\x00\\x01\\x1F ~\\x7F\x80\xFF\r\n"), std::string::npos);
+    EXPECT_NE(file.find("comments: c\\x0A2001-01-01 00:00:00 - forged line"), std::string::npos);
+    EXPECT_NE(file.find("  oCID=\\x0D\\x0Aid\\x0D\\x0A0123456789\r\n"), std::string::npos);
+    size_t lines = 0;
+    for (size_t at = 0; at < file.size(); ++lines) {
+        const size_t end = file.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "unterminated line at " << at;
+        const std::string line = file.substr(at, end - at);
+        EXPECT_EQ(line.rfind("2026-12-05 09:04:07 - ", 0), 0u) << line;
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+        at = end + 2;
+    }
+    EXPECT_GT(lines, 20u);
 }
 
 TEST_F(clsLogFile, path_default_fallback_and_stored_value) {

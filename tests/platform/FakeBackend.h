@@ -35,7 +35,12 @@ public:
         s_.lastWaitMs = waitMs;
         return call([&] { presence = s_.presence; }, &reader);
     }
+    // Like a real back end, connecting finds no card in an empty or gone reader.
     Status cardType(const std::string& reader, uint8_t& type) override {
+        if (s_.presence == platform::CardPresence::Absent)
+            return Status::failure(platform::BackendFault::NoCard, "no card");
+        if (s_.presence == platform::CardPresence::ReaderGone)
+            return Status::failure(platform::BackendFault::Reader, "no reader");
         return call([&] { type = s_.type; }, &reader);
     }
     Status read(const std::string& reader, uint32_t offset, uint32_t length, std::string& bytes) override {

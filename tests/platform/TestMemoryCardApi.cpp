@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "FakeBackend.h"
 #include "platform/mcard/BackendLog.h"
 #include "platform/mcard/MemoryCardApi.h"
@@ -131,6 +133,53 @@ TEST_F(MemoryCardApiTest, HandlesLiveFromConnectToDisconnectOrShutdown) {
     EXPECT_EQ(api.MCardDisconnect(handle, 0), MCARD_E_INVALID_PARAMETER);
     EXPECT_EQ(wait(context, 0), MCARD_E_NOT_INITIALIZED);
     EXPECT_EQ(api.MCardShutdown(context), MCARD_E_NOT_INITIALIZED);
+}
+
+// Connecting reads the card's type: a card that answers wrongly still gets
+// its handle and the type attribute tells why; an empty or gone reader, or
+// no service, gets none.
+TEST_F(MemoryCardApiTest, ConnectReadsTheTypeTheAttributeReports) {
+    const int32_t context = initialize();
+    struct Row {
+        CardPresence presence;
+        std::optional<BackendStatus> failure;
+        uint8_t type;
+        mcard_code connected;
+        mcard_code attribute;
+    };
+    const Row rows[] = {
+        {CardPresence::Present, std::nullopt, 15, 0, 0},
+        {CardPresence::Present, std::nullopt, 3, 0, 0},
+        {CardPresence::Present, BackendStatus::failure(BackendFault::Card, "status word 6B00"), 15, 0,
+         MCARD_E_PROTOCOL_ERROR},
+        {CardPresence::Present, BackendStatus::failure(BackendFault::Service, "service gone"), 15,
+         MCARD_E_INTERNAL_ERROR, 0},
+        {CardPresence::Absent, std::nullopt, 15, MCARD_E_UNKNOWN_CARD, 0},
+        {CardPresence::ReaderGone, std::nullopt, 15, MCARD_E_INCOMPATIBLE_READER, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "presence " << static_cast<int>(row.presence) << ", type "
+                                        << int{row.type} << ", " << (row.failure ? row.failure->text() : "ok"));
+        state.presence = row.presence;
+        state.type = row.type;
+        state.failNext = row.failure;
+        int32_t handle = 7;
+        ASSERT_EQ(api.MCardConnect(context, kConnectMode, kMemoryCardType, handle), row.connected);
+        if (row.connected != 0) {
+            EXPECT_EQ(handle, 0);
+            continue;
+        }
+        std::string type = " ";
+        uint32_t length = 1;
+        state.type = 99;  // what the card holds now is not asked again
+        EXPECT_EQ(api.MCardGetAttrib(handle, kAttribCardType, type, length), row.attribute);
+        if (row.attribute == 0) {
+            EXPECT_EQ(static_cast<uint8_t>(type[0]), row.type);
+        } else {
+            EXPECT_TRUE(logged(row.failure->text()));
+        }
+        EXPECT_EQ(api.MCardDisconnect(handle, 0), 0u);
+    }
 }
 
 TEST_F(MemoryCardApiTest, MemoryCallsMoveExactlyTheBytesAskedAndRefuseBadRequests) {

@@ -101,23 +101,52 @@ TEST_F(SimulatedBackendTest, PullAfterWritesPullsTheCardRightAfterTheNthWrite) {
     EXPECT_TRUE(backend.write("r", 3, "d").ok());
     EXPECT_EQ(presence("r"), CardPresence::Absent);
 
+    // So does a card taken out before the pull and put back.
+    fs::rename(dir + "/card.pulled.bin", dir + "/card.bin");
+    EXPECT_TRUE(backend.write("r", 4, "x").ok());
+    fs::rename(dir + "/card.bin", dir + "/out.bin");
+    EXPECT_EQ(presence("r"), CardPresence::Absent);
+    fs::rename(dir + "/out.bin", dir + "/card.bin");
+    EXPECT_TRUE(backend.write("r", 4, "e").ok());
+    EXPECT_EQ(presence("r"), CardPresence::Present);
+    EXPECT_TRUE(backend.write("r", 5, "f").ok());
+    EXPECT_EQ(presence("r"), CardPresence::Absent);
+
     // With 0 the first write already finds the card gone.
     writeFileBytes(dir + "/faults", "pull_after_writes=0\n");
     fs::rename(dir + "/card.pulled.bin", dir + "/card.bin");
-    EXPECT_EQ(backend.write("r", 4, "e").fault(), BackendFault::NoCard);
-    EXPECT_EQ(readFileBytes(dir + "/card.pulled.bin").substr(0, 5), std::string("abcd\0", 5));
+    EXPECT_EQ(backend.write("r", 6, "g").fault(), BackendFault::NoCard);
+    EXPECT_EQ(readFileBytes(dir + "/card.pulled.bin").substr(0, 7), std::string("abcdef\0", 7));
+}
+
+// A worn byte: every write over it answers success and keeps it one bit off;
+// writes beside it and reads are untouched.
+TEST_F(SimulatedBackendTest, CorruptWriteAtKeepsThatByteWithItsLowestBitFlipped) {
+    const std::string dir = addReader("r", std::string(16384, '\0'), "corrupt_write_at=5\n");
+    EXPECT_TRUE(backend.write("r", 0, "abcd").ok());
+    EXPECT_TRUE(backend.write("r", 6, "gh").ok());
+    EXPECT_TRUE(backend.write("r", 4, "ef").ok());
+    EXPECT_TRUE(backend.write("r", 5, "0").ok());
+    ASSERT_TRUE(backend.read("r", 0, 8, bytes).ok());
+    EXPECT_EQ(bytes, "abcde1gh");
+    writeFileBytes(dir + "/faults", "corrupt_write_at=16383\n");
+    EXPECT_TRUE(backend.write("r", 16380, "wxyz").ok());
+    EXPECT_EQ(readFileBytes(dir + "/card.bin").substr(16380), "wxy{");
 }
 
 TEST(SimFaults, KeysValuesAndNoise) {
     SimFaults faults =
-        SimFaults::parse("# comment\r\n\n latency_ms = 25 \npull_after_writes=3\r\nread_only=1\nbogus=9\n");
+        SimFaults::parse("# comment\r\n\n latency_ms = 25 \npull_after_writes=3\r\nread_only=1\nbogus=9\n"
+                         "corrupt_write_at=0\n");
     EXPECT_EQ(faults.latencyMs, 25u);
     EXPECT_EQ(faults.pullAfterWrites, 3u);
     EXPECT_TRUE(faults.readOnly);
+    EXPECT_EQ(faults.corruptWriteAt, 0u);
     faults = SimFaults::parse("latency_ms=-5\npull_after_writes=x\nread_only=2\nlatency_ms\n=4\n");
     EXPECT_EQ(faults.latencyMs, 0u) << "malformed values are ignored";
     EXPECT_FALSE(faults.pullAfterWrites.has_value());
     EXPECT_FALSE(faults.readOnly);
+    EXPECT_FALSE(SimFaults::parse("corrupt_write_at=-1\n").corruptWriteAt.has_value());
     EXPECT_FALSE(SimFaults::parse("pull_after_writes=99999999999\n").pullAfterWrites.has_value());
     EXPECT_EQ(SimFaults::parse("latency_ms=999999999").latencyMs, SimFaults::kMaxLatencyMs);
 }

@@ -83,6 +83,17 @@ TEST_F(TextCommandLibraryTest, MemoryCommandsMoveExactlyTheAnnouncedBytesOrNothi
     for (const auto& [input, announced] : {std::pair{"AB", 3}, {"ABC", 2}, {"ABC", -3}})
         EXPECT_NE(send("Card,MemWrite,100,3", 200, input, announced).code, 0) << input << announced;
     EXPECT_EQ(state.memory.substr(100, 3), "xyz");
+
+    // While a card is held, its reader is the one spoken to, whatever the list says now.
+    ASSERT_EQ(send("Card,Lock").code, 0);
+    state.readers = {"Reader B", "Reader A"};
+    state.readersUsed.clear();
+    EXPECT_EQ(send("Card,MemRead,0,4", 4).code, 0);
+    EXPECT_EQ(send("Card,MemWrite,0,1", 200, "q").code, 0);
+    EXPECT_EQ(send("Card,Info,Status").text(), "active");
+    EXPECT_EQ(send("Card,Unlock").code, 0);
+    EXPECT_EQ(send("Card,MemRead,0,4", 4).code, 0);
+    EXPECT_EQ(state.readersUsed, (std::vector<std::string>{"Reader A", "Reader A", "Reader A", "Reader A", "Reader B"}));
 }
 
 // Commands are matched exactly; offsets and lengths are plain decimals inside the card.

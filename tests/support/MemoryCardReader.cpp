@@ -30,6 +30,8 @@ int32_t MemoryCardReader::writeOffset(int32_t offset, int32_t& length, std::stri
     writes_.push_back({offset, length, accepted});
     if (!accepted) return 0;
     data.resize(static_cast<size_t>(length), ' ');
+    if (call >= corruptFrom_ && corruptAt_ >= offset && corruptAt_ < offset + length)
+        data[static_cast<size_t>(corruptAt_ - offset)] ^= 1;
     memory_.replace(static_cast<size_t>(offset), data.size(), data);
     counters_.bytesWritten += length;
     return length;

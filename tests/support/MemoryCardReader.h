@@ -3,7 +3,8 @@
 // the drivers keep (trimmed reads, optimizeWrite shortening, cut and pad with
 // blanks, "failed" for a read outside the card, 0 for a failed write), counts
 // calls and bytes, and can be told to refuse writes, fail reads or report a
-// card state other than "active". A refused write changes no byte.
+// card state other than "active". A refused write changes no byte; a worn
+// byte is written wrong.
 #include <climits>
 #include <cstdint>
 #include <string>
@@ -41,6 +42,10 @@ public:
     // Refuses the n-th write call and every later one (a pulled card).
     void refuseWritesFrom(int32_t n) { refuseFrom_ = n, refuseTo_ = INT32_MAX; }
     void acceptAllWrites() { refuseFrom_ = refuseTo_ = 0; }
+    // A write that covers offset succeeds but keeps that byte with its
+    // lowest bit flipped (a worn cell), from the n-th write call on (counted
+    // as refuseWrite counts); offset -1: every byte is kept.
+    void corruptByte(int32_t offset, int32_t fromCall = 1) { corruptAt_ = offset, corruptFrom_ = fromCall; }
     void failReads(bool on) { failReads_ = on; }
 
     const Counters& counters() const { return counters_; }
@@ -75,6 +80,8 @@ private:
     bool failReads_ = false;
     int32_t refuseFrom_ = 0;
     int32_t refuseTo_ = 0;
+    int32_t corruptAt_ = -1;
+    int32_t corruptFrom_ = 1;
     Counters counters_;
     std::vector<WriteCall> writes_;
     readerEvents events_;
