@@ -86,3 +86,11 @@ add_custom_target(installer
   DEPENDS ${ORVEX_WINDOWS_PROGRAMS} orvex_icon ${CMAKE_SOURCE_DIR}/resources/windows/installer.nsi
   BYPRODUCTS ${ORVEX_SETUP}
   COMMENT "Building the installer ${ORVEX_SETUP}")
+
+# cmake --build build-win --target relink_kit: orvexcard-<v>-win64-relink.zip,
+# the window's own objects and the command that links them with another Qt.
+add_custom_target(relink_kit
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/relink-kit.sh ${CMAKE_BINARY_DIR}
+  DEPENDS orvexcard-wizard
+  BYPRODUCTS ${CMAKE_BINARY_DIR}/orvexcard-${PROJECT_VERSION}-win64-relink.zip
+  COMMENT "Making the relink kit")

@@ -13,10 +13,11 @@ cd "$(dirname "$0")/.."
 build=build-win
 
 # --- Packages ---------------------------------------------------------------
-# librsvg2-bin and icoutils make the program icon, nsis the installer,
-# xvfb and xauth give Wine a display for the screenshots.
+# librsvg2-bin and icoutils make the program icon, nsis the installer, zip
+# the relink kit; xvfb and xauth give Wine a display for the screenshots,
+# fonts-wine its own Tahoma, the font Windows draws dialogs in.
 packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest nsis librsvg2-bin icoutils
-          qt6-translations-l10n xvfb xauth)
+          qt6-translations-l10n xvfb xauth fonts-wine zip unzip)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -55,6 +56,7 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cm
   "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2
 cmake --build "$build" --target installer
+cmake --build "$build" --target relink_kit
 
 # --- Wine -------------------------------------------------------------------
 export WINEPREFIX="$PWD/$build/wineprefix"
@@ -82,6 +84,17 @@ ctest --test-dir "$build" --output-on-failure -j2 -L windows
 # --- Command line -----------------------------------------------------------
 # orvexcard.exe as an operator runs it, and cards crossing to the Linux build.
 ./scripts/windows-cli.sh "$build" build
+
+# --- Relink kit ---------------------------------------------------------------
+# The kit links the window again with the Qt it names, importing the same DLLs.
+kit=$(mktemp -d)
+unzip -q "$build"/orvexcard-*-win64-relink.zip -d "$kit"
+QT="$qt" "$kit"/orvexcard-*-win64-relink/link.sh
+cmp -s <(x86_64-w64-mingw32-objdump -p "$kit"/orvexcard-*-win64-relink/orvexcard-wizard.exe | grep 'DLL Name') \
+       <(x86_64-w64-mingw32-objdump -p "$build/wizard/orvexcard-wizard.exe" | grep 'DLL Name') ||
+  { echo "windows: the relinked window imports other DLLs than the built one" >&2; exit 1; }
+rm -rf "$kit"
+echo "windows: the relink kit links the window again"
 
 # --- Installer ----------------------------------------------------------------
 # A silent install and uninstall in a fresh Wine prefix.
