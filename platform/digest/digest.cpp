@@ -1,43 +1,28 @@
 #include "platform/digest/digest.h"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-
-#include <memory>
-#include <mutex>
+// The one-shot digest functions: OpenSSL 3 marks them deprecated in favour of
+// EVP, which finds its implementation through the provider registry. That
+// lookup builds the library's table of every algorithm name on first use (3.5
+// million instructions, more than the rest of a card dump), and it consults
+// the system's crypto configuration, where a policy may take MD5 away. The
+// digests here name cards and samples and are no security: they must not
+// change with a policy, and they need no registry.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/md5.h>
+#include <openssl/sha.h>
 
 namespace orvex::platform {
-namespace {
-
-// The digests name cards and samples; they are no security, so the system's
-// crypto configuration (a policy that takes MD5 away, providers to load) must
-// not change them, and reading it would cost more than the digests of a
-// whole run. The library starts once, without its configuration file.
-bool startLibrary() {
-    static std::once_flag once;
-    static bool started = false;
-    std::call_once(once, [] {
-        started = OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG, nullptr) == 1;
-    });
-    return started;
-}
-
-}  // namespace
 
 std::optional<std::string> digest(DigestAlgorithm algorithm, std::string_view data) {
-    if (!startLibrary()) return std::nullopt;
-    const EVP_MD* md = algorithm == DigestAlgorithm::Md5 ? EVP_md5() : EVP_sha1();
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(),
-                                                               &EVP_MD_CTX_free);
-    if (!ctx || md == nullptr) return std::nullopt;
-    unsigned char out[EVP_MAX_MD_SIZE];
-    unsigned int outLen = 0;
-    if (EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1 ||
-        EVP_DigestUpdate(ctx.get(), data.data(), data.size()) != 1 ||
-        EVP_DigestFinal_ex(ctx.get(), out, &outLen) != 1) {
-        return std::nullopt;
+    const auto* in = reinterpret_cast<const unsigned char*>(data.data());
+    unsigned char out[SHA_DIGEST_LENGTH];
+    static_assert(SHA_DIGEST_LENGTH >= MD5_DIGEST_LENGTH);
+    if (algorithm == DigestAlgorithm::Md5) {
+        if (MD5(in, data.size(), out) == nullptr) return std::nullopt;
+        return std::string(reinterpret_cast<const char*>(out), MD5_DIGEST_LENGTH);
     }
-    return std::string(reinterpret_cast<const char*>(out), outLen);
+    if (SHA1(in, data.size(), out) == nullptr) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(out), SHA_DIGEST_LENGTH);
 }
 
 }  // namespace orvex::platform
