@@ -102,12 +102,14 @@ std::string ansiDirectory(const std::string& dir) {
     return holdsAsAnsi(mixed) ? utf8ToWindows1252(mixed) : std::string();
 }
 
-// The program's directory when a file can be created there, else the user's
+// The program's directory when a file can be created there and it is not a
+// system's program folder (/usr/bin of a packaged program), else the user's
 // state directory (created on demand); empty when neither takes the log. The
 // result is Windows-1252 text.
 std::string defaultPath() {
     const std::string name = kSeparator + applicationTitle() + ".log";
-    if (const std::string dir = ansiDirectory(programDirectory()); !dir.empty() && openLog(dir + name).is_open())
+    if (const std::string dir = ansiDirectory(programDirectory());
+        !dir.empty() && !platform::isSystemProgramFolder(programDirectory()) && openLog(dir + name).is_open())
         return dir + name;
     const std::string state = platform::userStateDirectory();
     if (state.empty() || !platform::makeDirectories(state)) return {};

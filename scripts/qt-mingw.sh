@@ -44,11 +44,19 @@ version=$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/+.*//; s/-.*//')
 # build, so Qt's own toolchain file (lib/cmake/Qt6/qt.toolchain.cmake), which
 # loads it, does not depend on where a checkout lies; programs that use this
 # Qt hand their own toolchain file in through QT_CHAINLOAD_TOOLCHAIN_FILE.
+# -fno-ipa-ra: on Windows the linker keeps one copy of each inline function
+# (std::mt19937's, QString's) out of all objects, whatever flags each was
+# compiled with, so a caller must not count on the registers its own copy
+# leaves alone. With GCC's interprocedural register allocation
+# QRandomGenerator wrote through a register that the program's copy of the
+# Mersenne twister had changed, and every QTemporaryDir crashed.
 toolchain_text='set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_C_FLAGS_INIT -fno-ipa-ra)
+set(CMAKE_CXX_FLAGS_INIT -fno-ipa-ra)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

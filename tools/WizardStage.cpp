@@ -9,6 +9,8 @@
 #include <iterator>
 #include <numbers>
 
+#include "foundation/clsRegistry.h"
+#include "foundation/modCommon.h"
 #include "platform/sim/SimDirectory.h"
 #include "wizard/MessageBox.h"
 #include "wizard/Startup.h"
@@ -16,8 +18,6 @@
 
 namespace orvex::tools {
 namespace {
-
-constexpr const char* kRegHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 bool writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -30,24 +30,27 @@ std::string padded(std::string text, size_t width) {
     return text;
 }
 
-std::string userSettings(const std::string& folder, const StageOptions& options) {
-    std::string lines = std::string(kRegHeader) +
-                        "[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
-                        "\"ocardlog\"=\"" + folder + "/trace.log\"\r\n"
-                        "\"lng\"=dword:0000000" + std::to_string(options.language) + "\r\n";
-    if (!options.api.empty()) lines += "\"api\"=\"" + options.api + "\"\r\n";
-    if (!options.reader.empty()) lines += "\"reader\"=\"" + options.reader + "\"\r\n";
-    return lines;
-}
-
-std::string machineSettings(const StageOptions& options) {
-    std::string lines = std::string(kRegHeader) +
-                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n";
+// The stage's settings, written the way the program reads them: into the
+// store folder named by the environment on Linux, into the registry on
+// Windows. Values an earlier stage left in the product key go first.
+void writeSettings(const std::string& folder, const StageOptions& options) {
+    clsRegistry reg;
+    for (const uint32_t root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        for (int n = 0; n < 1000; ++n) {
+            const RegistryEntry first = reg.ReadRegistryGetAll(root, kProductKey, 0);
+            if (first.data == clsRegistry::notFoundVal()) break;
+            reg.DeleteValue(root, kProductKey, first.name);
+        }
+    }
+    reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, utf8ToWindows1252(folder + "/trace.log"));
+    reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, "lng", REG_DWORD, static_cast<int64_t>(options.language));
+    if (!options.api.empty()) reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, "api", REG_SZ, options.api);
+    if (!options.reader.empty()) reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, "reader", REG_SZ, options.reader);
     if (options.pollingMs > 0) {
         const std::string ms = std::to_string(options.pollingMs);
-        lines += "\"omsc.idleTimerInterval\"=\"" + ms + "\"\r\n\"omsc.onlineTimerInterval\"=\"" + ms + "\"\r\n";
+        reg.WriteRegistry(HKEY_LOCAL_MACHINE, kProductKey, "omsc.idleTimerInterval", REG_SZ, ms);
+        reg.WriteRegistry(HKEY_LOCAL_MACHINE, kProductKey, "omsc.onlineTimerInterval", REG_SZ, ms);
     }
-    return lines;
 }
 
 }  // namespace
@@ -56,9 +59,8 @@ WizardStage::WizardStage(const QString& folder, const StageOptions& options) : f
     QDir(folder_).removeRecursively();
     QDir().mkpath(folder_ + QStringLiteral("/registry"));
     const std::string dir = folder_.toStdString();
-    writeBytes(dir + "/registry/HKCU.reg", userSettings(dir, options));
-    writeBytes(dir + "/registry/HKLM.reg", machineSettings(options));
     qputenv("ORVEXCARD_REGISTRY_DIR", QByteArray::fromStdString(dir + "/registry"));
+    writeSettings(dir, options);
     qputenv("ORVEXCARD_SIM", QByteArray::fromStdString(sim()));
     qputenv("XDG_STATE_HOME", QByteArray::fromStdString(dir + "/state"));
     platform::SimDirectory(sim()).init();

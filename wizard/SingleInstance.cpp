@@ -1,11 +1,11 @@
 #include "wizard/SingleInstance.h"
 
-#include <unistd.h>
-
 #include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <memory>
+
+#include "platform/process/UserIdentity.h"
 
 namespace orvex::wizard {
 namespace {
@@ -18,10 +18,13 @@ constexpr qint64 kMaxMessage = 8192;
 }  // namespace
 
 QString SingleInstance::defaultKey() {
-    const QByteArray settings = qgetenv("ORVEXCARD_REGISTRY_DIR");
+    // The settings folder a test or a second operator profile points at
+    // makes a copy of its own.
+    const QByteArray settings = qEnvironmentVariable("ORVEXCARD_REGISTRY_DIR").toUtf8();
     const QByteArray digest =
         QCryptographicHash::hash(settings, QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("orvexcard-wizard-%1-%2").arg(getuid()).arg(QString::fromLatin1(digest));
+    return QStringLiteral("orvexcard-wizard-%1-%2")
+        .arg(QString::fromStdString(platform::userIdentity()), QString::fromLatin1(digest));
 }
 
 SingleInstance::SingleInstance(QString key, QObject* parent)

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace orvex::platform {
@@ -32,6 +33,13 @@ std::string environmentVariable(const char* name) {
 
 // XDG directories must be absolute; a relative one is ignored. Without a home
 // the temporary directory serves.
+bool isSystemProgramFolder(const std::string& dir) {
+    for (const std::string_view top : {"/usr", "/bin", "/sbin", "/opt", "/snap"}) {
+        if (dir.starts_with(top) && (dir.size() == top.size() || dir[top.size()] == '/')) return true;
+    }
+    return false;
+}
+
 std::string userStateDirectory() {
     std::filesystem::path base;
     if (const std::string xdg = environmentVariable("XDG_STATE_HOME"); xdg.starts_with('/')) {

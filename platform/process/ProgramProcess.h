@@ -23,6 +23,13 @@ std::string environmentVariable(const char* name);
 //   POSIX:   $XDG_STATE_HOME/OrvexCard (default ~/.local/state/OrvexCard)
 std::string userStateDirectory();
 
+// Whether dir (UTF-8) is one of the folders where the system keeps installed
+// programs, which hold no files of a program's own even when the user may
+// write there (root running a packaged program): on POSIX systems /usr, /bin,
+// /sbin, /opt, /snap and everything below them. On Windows writability alone
+// decides (Program Files takes no file of an operator's).
+bool isSystemProgramFolder(const std::string& dir);
+
 // The operator's language as the locale names it, lower case ("de_de.utf-8",
 // "en"; on POSIX systems the first of LC_ALL, LC_MESSAGES, LANG that is set),
 // or on Windows the two letters of the user's interface language ("de").

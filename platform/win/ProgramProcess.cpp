@@ -69,6 +69,8 @@ std::string userStateDirectory() {
     return base.empty() ? std::string() : base + "\\Tessovanwerk\\OrvexCard";
 }
 
+bool isSystemProgramFolder(const std::string&) { return false; }
+
 // The user's interface language (the one Windows shows its own texts in),
 // not the formats of numbers and dates.
 std::string userLanguage() {

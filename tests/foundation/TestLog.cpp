@@ -147,6 +147,10 @@ TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
     EXPECT_EQ(clsLog().path(), fallback);
     EXPECT_EQ(storedPath(), fallback);
     EXPECT_EQ(count(readFileBytes(state + "/OrvexCard/OrvexCard wizard.log"), "clsLog.Class_Terminate()\r\n"), 1u);
+    // So does a system's program folder, even for root, who may write there.
+    clsRegistry().DeleteValue(HKEY_CURRENT_USER, kProductKey, "ocardlog");
+    setProgramDirectory("/usr/bin");
+    EXPECT_EQ(clsLog().path(), fallback);
 
     // A stored path is used unchanged (Windows-1252, as settings are) and never rewritten.
     setProgramDirectory(program);

@@ -7,7 +7,6 @@
 #include <random>
 
 #include "foundation/appInfo.h"
-#include "foundation/clsRegistry.h"
 
 namespace orvex::test {
 namespace {
@@ -26,19 +25,6 @@ std::string makeUniqueDir(const std::string& stem) {
         if (std::filesystem::create_directory(dir, ec)) return dir;
     }
     std::abort();
-}
-
-// The system registry (on Windows) outlives a test program: each one starts
-// without the settings an earlier one left behind.
-void clearProductSettings() {
-    clsRegistry registry;
-    for (const uint32_t root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        for (int n = 0; n < 1000; ++n) {
-            const RegistryEntry first = registry.ReadRegistryGetAll(root, kProductKey, 0);
-            if (first.data == clsRegistry::notFoundVal()) break;
-            registry.DeleteValue(root, kProductKey, first.name);
-        }
-    }
 }
 
 class ScratchEnvironment : public ::testing::Environment {

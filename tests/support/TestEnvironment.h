@@ -29,6 +29,15 @@ inline void writeFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(utf8Path(path), std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// The system registry (on Windows) outlives a test program: each one starts
+// without the settings an earlier one left behind.
+void clearProductSettings();
+
+// Windows keeps settings in the system's registry, not in files: the
+// product key of both roots is emptied and given the values of the two
+// store files' texts (tests/support/SystemSettings.cpp).
+void loadSystemSettings(const std::string& userFile, const std::string& machineFile);
+
 // The settings files in registryDir for a program run by a test: its log at
 // logPath, fast polling, and userLines ("name"=value) for the user's key.
 inline void writeTestSettings(const std::string& registryDir, const std::string& logPath,
@@ -36,9 +45,14 @@ inline void writeTestSettings(const std::string& registryDir, const std::string&
     const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_";
     const std::string key = "\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n";
     const std::string poll = "\"=\"" + std::to_string(pollMs) + "\"\r\n";
-    writeFileBytes(registryDir + "/HKCU.reg", head + "CURRENT_USER" + key + userLines + "\"ocardlog\"=\"" + logPath + "\"\r\n");
-    writeFileBytes(registryDir + "/HKLM.reg", head + "LOCAL_MACHINE" + key + "\"omsc.idleTimerInterval" + poll +
-                                                  "\"omsc.onlineTimerInterval" + poll);
+    const std::string user = head + "CURRENT_USER" + key + userLines + "\"ocardlog\"=\"" + logPath + "\"\r\n";
+    const std::string machine = head + "LOCAL_MACHINE" + key + "\"omsc.idleTimerInterval" + poll +
+                                "\"omsc.onlineTimerInterval" + poll;
+    writeFileBytes(registryDir + "/HKCU.reg", user);
+    writeFileBytes(registryDir + "/HKLM.reg", machine);
+#ifdef _WIN32
+    loadSystemSettings(user, machine);
+#endif
 }
 
 }  // namespace orvex::test

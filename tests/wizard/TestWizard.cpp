@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -265,8 +266,10 @@ void TestWizard::failedWritesNeverReportSuccess_data() {
     QTest::newRow("read-only card") << "MCARD" << "read_only=1" << "OSC/3.6/1" << " (614-100)" << int(kPageTasks);
     QTest::newRow("pulled mid-write") << "MCARD" << "pull_after_writes=3" << "OSC/3.6/1" << " (614-100)" << int(kPageInsertCard);
     QTest::newRow("old creator") << "MCARD" << "read_only=1" << "OSC/3.5/1" << " (617-100)" << int(kPageTasks);
+#ifndef _WIN32  // Windows keeps a folder whose files are open: no simulated reader is unplugged mid-write
     QTest::newRow("reader unplugged, SCM") << "MCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
     QTest::newRow("reader unplugged, Chipdrive") << "SCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
+#endif
 }
 
 void TestWizard::failedWritesNeverReportSuccess() {
@@ -412,8 +415,12 @@ void TestWizard::sampleFromArgumentDropAndSecondCopy() {
     QVERIFY(child<QLineEdit>(w, "txtFile")->text().isEmpty());
     QCOMPARE(child<QLineEdit>(w, "txtCardName")->text(), QStringLiteral("second"));
     QCOMPARE(FileDialog::lastRequest().filter, QStringLiteral("7kx (*.7kx);;all files (*.*)"));
-    // A second copy hands its file over and ends.
-    QVERIFY(startWizard({first}) == nullptr);
+    // A second copy hands its file over and ends. It runs on a thread of its
+    // own, as it would in a process of its own: a Windows pipe takes a write
+    // only as the window's end reads it, on this thread's event loop.
+    auto copy = std::async(std::launch::async, [&first] { return startWizard({first}) == nullptr; });
+    QTRY_VERIFY_WITH_TIMEOUT(copy.wait_for(std::chrono::seconds(0)) == std::future_status::ready, kWaitMs);
+    QVERIFY(copy.get());
     QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(w, "txtFile")->text(), first, kWaitMs);
 }
 
