@@ -2,6 +2,7 @@
 // interval, with the same stateChange events a tick brings; the ticks at once
 // stay few whatever the reader answers.
 #include "ReaderTestBase.h"
+#include "readers/xTimer.h"
 
 namespace orvex::test {
 namespace {
@@ -86,6 +87,24 @@ TEST_F(FirstTick, TicksAtOnceAreBoundedAndNeverComeWithoutAStart) {
     loop.advance(499ms);  // constructed, not started: nothing before the interval
     EXPECT_EQ(idle->cardState(), "");
     EXPECT_EQ(scard->count("Device,Info,Status"), 1);  // the started driver's regular tick
+}
+
+// The polling timer itself: a tick asked for soon comes once, and never
+// without an interval or once the timer is off.
+TEST_F(FirstTick, ATickSoonComesOnceAndNeverFromATimerThatIsOff) {
+    int ticks = 0;
+    xTimer timer(loop, [&] { ++ticks; });
+    timer.tickSoon();
+    moment();
+    timer.setInterval(100);
+    timer.tickSoon();
+    timer.tickSoon();
+    moment();
+    EXPECT_EQ(ticks, 1);
+    timer.tickSoon();
+    timer.setEnabled(false);
+    loop.advance(1s);
+    EXPECT_EQ(ticks, 1);
 }
 
 }  // namespace
