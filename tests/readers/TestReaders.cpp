@@ -433,19 +433,15 @@ protected:
     bool scm() const { return GetParam() == Driver::SCM; }
     // The calls that hold, let go of, read or write the card, in order.
     Lines cardCalls() const {
-        Lines out;
-        for (std::string call : scm() ? mcardFunctions() : scard->commands()) {
-            if (call == "MCardWriteMemory" || call.starts_with("Card,MemWrite")) out.push_back("write");
-            else if (call == "MCardReadMemory" || call.starts_with("Card,MemRead")) out.push_back("read");
-            else if (call.find("Transaction") != std::string::npos || call.find("Lock") != std::string::npos ||
-                     call == "Card,Unlock")
-                out.push_back(call);
+        Lines all = scard->commands(), out;
+        if (scm()) all.clear();
+        for (const auto& c : mcard->calls) all.push_back(c.function);
+        for (const std::string& call : all) {
+            const auto has = [&](const char* part) { return call.find(part) != std::string::npos; };
+            if (has("MemWrite") || has("WriteMemory")) out.push_back("write");
+            else if (has("MemRead") || has("ReadMemory")) out.push_back("read");
+            else if (has("Transaction") || has("ock")) out.push_back(call);
         }
-        return out;
-    }
-    Lines mcardFunctions() const {
-        Lines out;
-        for (const auto& c : mcard->calls) out.push_back(c.function);
         return out;
     }
     const char* beginCall() const { return scm() ? "MCardBeginTransaction" : "Card,Lock"; }
@@ -456,14 +452,13 @@ protected:
     }
     // The next n attempts to hold the card find it held by another program.
     void busyFor(int n) {
-        for (int i = 0; i < n; ++i) {
-            if (scm()) mcard->script("MCardBeginTransaction", {.code = mc::kCardHeldElsewhere});
-            else scard->script("Card,Lock", {.code = platform::scard32::kCardHeldElsewhere});
-        }
+        for (int i = 0; i < n; ++i)
+            scm() ? mcard->script("MCardBeginTransaction", {.code = mc::kCardHeldElsewhere})
+                  : scard->script("Card,Lock", {.code = platform::scard32::kCardHeldElsewhere});
     }
     void failNextWrite() {
-        if (scm()) mcard->script("MCardWriteMemory", {.code = mc::MCARD_W_NOT_ALL_DATA_WRITTEN});
-        else scard->script("Card,MemWrite", {.code = 6});
+        scm() ? mcard->script("MCardWriteMemory", {.code = mc::MCARD_W_NOT_ALL_DATA_WRITTEN})
+              : scard->script("Card,MemWrite", {.code = 6});
     }
     std::string& memory() { return scm() ? mcard->memory : scard->memory; }
 
@@ -491,11 +486,7 @@ TEST_P(ExclusiveCardTest, HoldSpansTheOperationAndEndsOnEveryPath) {
 }
 
 TEST_P(ExclusiveCardTest, WaitsForAnotherProgramThenGivesUpUntouched) {
-    struct Row {
-        int busyAttempts;
-        bool taken;
-        platform::LoopTime waited;
-    };
+    struct Row { int busyAttempts; bool taken; platform::LoopTime waited; };
     const int retriesInWait = static_cast<int>(readerBase::kHoldWait.count() / 25);
     for (const Row row : {Row{3, true, platform::LoopTime(75)},
                           Row{retriesInWait, true, readerBase::kHoldWait},
