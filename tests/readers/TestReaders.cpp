@@ -287,28 +287,6 @@ protected:
     std::unique_ptr<readerBase> cd;
 };
 
-TEST_F(ReaderMemory, WritesGoIn512BytePiecesAndAFailedPieceEndsTheCall) {
-    std::string data;
-    for (int i = 0; i < 1300; ++i) data += static_cast<char>('a' + i % 26);
-    EXPECT_EQ(write(*cd, 100, 1300, data), 1300);
-    EXPECT_EQ(scard->commands(), (Lines{"Card,MemWrite,100,512", "Card,MemWrite,612,512", "Card,MemWrite,1124,276"}));
-    EXPECT_EQ(scard->memory.substr(100, 1300), data);
-    EXPECT_EQ(events, (Lines{"max:1300", "progress:512", "progress:1024", "progress:1300"}));
-    EXPECT_EQ(write(*scm, 100, 1300, data), 1300);
-    EXPECT_EQ(mcard->memory.substr(100, 1300), data);
-    scard->script("Card,MemWrite", {.code = 0});
-    scard->script("Card,MemWrite", {.code = 6});
-    EXPECT_EQ(write(*cd, 0, 1300, data), 0);
-    mcard->script("MCardWriteMemory", {.code = 0});
-    mcard->script("MCardWriteMemory", {.code = mc::MCARD_W_NOT_ALL_DATA_WRITTEN});
-    EXPECT_EQ(write(*scm, 0, 1300, data), 0);
-    EXPECT_EQ(scard->commands("Card,MemWrite").size() + mcard->count("MCardWriteMemory"), 3u + 3 + 2 + 2);
-    // A progress handler that throws leaves the card free again (TearDown).
-    const auto id = scm->EventSource().subscribe({[] { throw std::runtime_error("display gone"); }, nullptr, nullptr});
-    EXPECT_THROW(write(*scm, 0, 8, data), std::runtime_error);
-    scm->EventSource().unsubscribe(id);
-}
-
 TEST_F(ReaderMemory, ReadSendsItsRangeAndDeliversTheBytes) {
     scard->memory.replace(64, 32, "0123456789abcdefghijklmnopqrstuv");
     EXPECT_EQ(cd->readOffset(64, 32, false), "0123456789abcdefghijklmnopqrstuv");
@@ -370,24 +348,33 @@ TEST_F(ReaderMemory, TrimmedOptimizedEmptyAndStoppedRequests) {
     cd->Start("");
 }
 
+// Writes go in 512-byte pieces; a read in between sees the first piece, and
+// the display goes back to the write's progress when the read ends.
 TEST_F(ReaderMemory, ReadDuringAWriteLeavesTheWriteBusyAndASecondWriteIsRefused) {
-    for (reader* driver : {static_cast<reader*>(cd.get()), static_cast<reader*>(scm.get())}) {
+    std::string data;
+    for (int i = 0; i < 1300; ++i) data += static_cast<char>('a' + i % 26);
+    for (auto [driver, memory] : {std::pair{cd.get(), &scard->memory}, {scm.get(), &mcard->memory}}) {
         events.clear();
         std::string innerRead, innerState;
         int32_t innerWrite = -1;
         loop.post([&] {
-            innerRead = driver->readOffset(0, 4, false);
+            innerRead = driver->readOffset(100, 4, false);
             innerState = driver->cardConnected();
             innerWrite = write(*driver, 0, 4, "zzzz");
         });
-        EXPECT_EQ(write(*driver, 0, 1300, std::string(1300, 'w')), 1300);
-        EXPECT_EQ(innerRead, "wwww");
+        EXPECT_EQ(write(*driver, 100, 1300, data), 1300);
+        EXPECT_EQ(memory->substr(100, 1300), data);
+        EXPECT_EQ(innerRead, "abcd");
         EXPECT_EQ(innerState, "activelocked");
         EXPECT_EQ(innerWrite, 0);
-        // The display goes back to the write's progress when the read ends.
         EXPECT_EQ(events, (Lines{"max:1300", "max:4", "progress:4", "max:1300", "progress:0", "progress:512",
                                  "progress:1024", "progress:1300"}));
     }
+    EXPECT_EQ(scard->commands("Card,MemWrite"), (Lines{"Card,MemWrite,100,512", "Card,MemWrite,612,512", "Card,MemWrite,1124,276"}));
+    // A progress handler that throws leaves the card free again (TearDown).
+    const auto id = scm->EventSource().subscribe({[] { throw std::runtime_error("display gone"); }, nullptr, nullptr});
+    EXPECT_THROW(write(*scm, 0, 8, data), std::runtime_error);
+    scm->EventSource().unsubscribe(id);
 }
 
 // One budget of 3 repetitions for the whole call; a pause of 0.4 s after a
@@ -456,9 +443,11 @@ protected:
             scm() ? mcard->script("MCardBeginTransaction", {.code = mc::kCardHeldElsewhere})
                   : scard->script("Card,Lock", {.code = platform::scard32::kCardHeldElsewhere});
     }
-    void failNextWrite() {
-        scm() ? mcard->script("MCardWriteMemory", {.code = mc::MCARD_W_NOT_ALL_DATA_WRITTEN})
-              : scard->script("Card,MemWrite", {.code = 6});
+    // The second piece of the next write fails after the first went in.
+    void failSecondPiece() {
+        for (const bool fails : {false, true})
+            scm() ? mcard->script("MCardWriteMemory", {.code = fails ? mc::MCARD_W_NOT_ALL_DATA_WRITTEN : 0})
+                  : scard->script("Card,MemWrite", {.code = fails ? 6 : 0});
     }
     std::string& memory() { return scm() ? mcard->memory : scard->memory; }
 
@@ -479,10 +468,10 @@ TEST_P(ExclusiveCardTest, HoldSpansTheOperationAndEndsOnEveryPath) {
     scard->calls.clear();
     {
         const ExclusiveCard hold = rd->beginExclusive();
-        failNextWrite();
-        EXPECT_EQ(rd->writeOffset(0, length, std::string(1000, 'b'), false), 0);
+        failSecondPiece();
+        EXPECT_EQ(rd->writeOffset(0, length = 1300, std::string(1300, 'b'), false), 0);
     }
-    EXPECT_EQ(cardCalls(), held({"write"}));
+    EXPECT_EQ(cardCalls(), held({"write", "write"}));
 }
 
 TEST_P(ExclusiveCardTest, WaitsForAnotherProgramThenGivesUpUntouched) {
