@@ -102,11 +102,13 @@ TEST_F(SimulatedBackendTest, PullAfterWritesPullsTheCardRightAfterTheNthWrite) {
     EXPECT_EQ(presence("r"), CardPresence::Absent);
     reinsert("/card.pulled.bin");
     EXPECT_TRUE(backend.write("r", 4, "x").ok());
-    fs::rename(dir + "/card.bin", dir + "/out.bin");
-    EXPECT_EQ(presence("r"), CardPresence::Absent);
-    reinsert("/out.bin");
-    EXPECT_TRUE(backend.write("r", 4, "e").ok());
-    EXPECT_EQ(presence("r"), CardPresence::Present);
+    for (const bool polled : {true, false}) {  // the card's absence seen by a poll, then by a write
+        fs::rename(dir + "/card.bin", dir + "/out.bin");
+        EXPECT_TRUE(polled ? presence("r") == CardPresence::Absent : !backend.write("r", 4, "y").ok());
+        reinsert("/out.bin");
+        EXPECT_TRUE(backend.write("r", 4, "e").ok());
+        EXPECT_EQ(presence("r"), CardPresence::Present) << polled;
+    }
     EXPECT_TRUE(backend.write("r", 5, "f").ok());
     EXPECT_EQ(presence("r"), CardPresence::Absent);
     // With 0 the first write already finds the card gone.
