@@ -313,6 +313,8 @@ TEST_F(Cards, sample_texts_comment_serial_name_and_duration_fit_their_fields) {
     file_.setSerial("1234567890");
     ASSERT_TRUE(write(cardTypeStation, "Grüße 日本 und mehr Text als passt"));
     EXPECT_EQ(station_.fileSerial(), "1234567890/LongToolName/1");
+    EXPECT_TRUE(station_.filedata() == file_.sampledata());
+    EXPECT_EQ(station_.fileLastModified(), file_.lastModified().substr(0, 14));  // the field's width
     EXPECT_EQ(field(layout::kName), std::string("Gr\xFC\xDF" "e ?? und mehr Text al"));
     ASSERT_TRUE(ocard_.verifyCard());
     EXPECT_EQ(ocard_.cardName(true), "Grüße ?? und mehr Text al");
