@@ -17,20 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ReaderUnplugged : public CardFixture {
-protected:
-    // Ticks of the polling timer until the state word is one of the words.
-    static std::string tickUntil(platform::VirtualEventLoop& loop, reader& rd,
-                                 std::initializer_list<std::string> words) {
-        for (int tick = 0; tick < 8; ++tick) {
-            for (const auto& w : words) {
-                if (rd.cardState() == w) return w;
-            }
-            loop.advance(std::chrono::milliseconds(500));
-        }
-        return rd.cardState();
-    }
-};
+using ReaderUnplugged = CardFixture;
+
+// Ticks of the polling timer until the state word is the one wanted.
+std::string tickUntil(platform::VirtualEventLoop& loop, reader& rd, const std::string& word) {
+    for (int tick = 0; tick < 8 && rd.cardState() != word; ++tick) loop.advance(std::chrono::milliseconds(500));
+    return rd.cardState();
+}
 
 }  // namespace
 
@@ -39,10 +32,8 @@ TEST_F(ReaderUnplugged, fails_the_write_and_comes_back_when_the_reader_does) {
         bool scm;
         bool cardComesBack;
         const char* after;  // the state word once the reader is back
-    } rows[] = {{true, true, state::kActive},
-                {true, false, state::kWait},
-                {false, true, state::kActive},
-                {false, false, state::kWait}};
+    } rows[] = {{true, true, state::kActive}, {true, false, state::kWait},
+                {false, true, state::kActive}, {false, false, state::kWait}};
     file7kx oldFile, newFile;
     ASSERT_TRUE(oldFile.loadFromFile(writeSampleFile(faults::oldSampleBytes())));
     ASSERT_TRUE(newFile.loadFromFile(writeSampleFile(faults::newSampleBytes())));
@@ -63,10 +54,10 @@ TEST_F(ReaderUnplugged, fails_the_write_and_comes_back_when_the_reader_does) {
         int32_t kind = cardTypeDrink;
         EXPECT_FALSE(o.writeFile7kx(newFile, kind, "New name", "90", false, false));
         driver->EventSource().unsubscribe(id);
-        EXPECT_EQ(tickUntil(loop, *driver, {state::kFailed}), state::kFailed);
+        EXPECT_EQ(tickUntil(loop, *driver, state::kFailed), state::kFailed);
         if (!row.cardComesBack) fs::rename(away + "/card.bin", away + "/card.pulled.bin");
         fs::rename(away, dir);
-        EXPECT_EQ(tickUntil(loop, *driver, {row.after}), row.after);
+        EXPECT_EQ(tickUntil(loop, *driver, row.after), row.after);
         EXPECT_TRUE(driver->isRunning());
         // The write did not get through: old content, no sample or not verified.
         const faults::Outcome left = faults::classify(faults::contentOf(sim.card()), faults::contentOf(used), "");

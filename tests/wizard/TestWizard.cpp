@@ -1,4 +1,8 @@
-// The operator's paths through the real window on the simulated reader.
+// The operator's paths through the real window, offscreen, on the simulated
+// reader: each test in a private world of its own (settings in English with
+// fast polling and the SCM driver, the trace log, the simulated reader
+// directory), message boxes and the file dialog answered.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,13 +12,27 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "WizardFixture.h"
+#include "cards/orvexcard.h"
+#include "foundation/clsRegistry.h"
+#include "platform/eventloop/EventLoop.h"
 #include "platform/mcard/BackendLog.h"
+#include "platform/mcard/MCardApi.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/sim/SimDirectory.h"
+#include "readers/makeReader.h"
+#include "readers/readerChipdrive.h"
+#include "readers/readerSCM.h"
+#include "samplefile/SampleFileMaker.h"
+#include "samplefile/file7kx.h"
+#include "support/ScriptedSCard32Api.h"
+#include "support/TestEnvironment.h"
 #include "wizard/CommandLine.h"
 #include "wizard/ComponentCheck.h"
 #include "wizard/FileDialog.h"
@@ -22,13 +40,123 @@
 #include "wizard/Startup.h"
 #include "wizard/StatusMapping.h"
 #include "wizard/WebLink.h"
+#include "wizard/WizardText.h"
+#include "wizard/frmMain.h"
 
-using orvex::test::WizardWorld;
+using namespace orvex;
+using namespace orvex::test;
 using namespace orvex::wizard;
 
 namespace {
 
 constexpr int kWaitMs = 8000;
+constexpr const char* kReader = "OrvexCard Simulated Reader 0";
+
+// The text-command library under a Chipdrive driver: a reader that is always
+// there, a card of NUL bytes, and the card status word the test sets. With
+// refuseAssign the card gives its word only to a status query that follows a
+// device query, as the polling tick asks, and "failed" to any further one:
+// the tick reports the card, an assign that asks again is refused.
+class StatusLibrary final : public platform::SCard32Api {
+public:
+    std::string status = "active";
+    bool refuseAssign = false;
+
+    int32_t SCardComand(int32_t& handle, const std::string& command, int32_t& commandLength,
+                        const std::string& input, int32_t& inputLength, std::string& output,
+                        int32_t& outputLength) override {
+        if (command == "Card,Info,Status") library_.cardStatus = refuseAssign && !afterDeviceQuery_ ? "failed" : status;
+        afterDeviceQuery_ = command == "Device,Info,Status";
+        return library_.SCardComand(handle, command, commandLength, input, inputLength, output, outputLength);
+    }
+
+private:
+    ScriptedSCard32Api library_;
+    bool afterDeviceQuery_ = false;
+};
+
+// Settings for the user's key on the given driver ("MCARD" or "SCARD").
+std::string settingsFor(const std::string& api, int language = 2) {
+    return "\"api\"=\"" + api + "\"\r\n\"lng\"=dword:0000000" + std::to_string(language) + "\r\n";
+}
+
+class WizardWorld {
+public:
+    explicit WizardWorld(const std::string& settings = settingsFor("MCARD")) {
+        const std::string registry = dir() + "/registry";
+        std::filesystem::create_directories(registry);
+        writeTestSettings(registry, dir() + "/trace.log", settings);
+        qputenv("ORVEXCARD_REGISTRY_DIR", QByteArray::fromStdString(registry));
+        qputenv("ORVEXCARD_SIM", QByteArray::fromStdString(dir() + "/sim"));
+        qputenv("XDG_STATE_HOME", QByteArray::fromStdString(dir() + "/state"));
+        sim().init();
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        MessageBox::clearShown();
+    }
+    ~WizardWorld() {
+        window_.reset();
+        frmMain::setDriverMaker(makeReader);
+    }
+
+    // The window started as the program starts it (nothing when another copy ran).
+    frmMain* start(const QStringList& arguments = {}) {
+        window_ = startWizard(arguments);
+        return window_.get();
+    }
+    frmMain& window() { return *window_; }
+    void closeWindow() { window_.reset(); }
+
+    platform::SimDirectory sim() const { return platform::SimDirectory(dir() + "/sim"); }
+    void unplugAll() const {
+        for (const std::string& r : sim().readers()) sim().unplug(r);
+    }
+    void insert() const { sim().insert(kReader, std::string(16384, ' ')); }  // a blank card
+    std::string card() const { return readFileBytes(dir() + "/sim/" + kReader + "/card.bin"); }
+    void setFaults(const std::string& lines) const { writeFileBytes(dir() + "/sim/" + kReader + "/faults", lines); }
+    // From now on the window's driver is a Chipdrive driver over this library.
+    std::shared_ptr<StatusLibrary> statusLibrary() {
+        auto library = std::make_shared<StatusLibrary>();
+        frmMain::setDriverMaker([library](int32_t, platform::EventLoop& loop) {
+            return std::make_unique<readerChipdrive>(library, loop);
+        });
+        return library;
+    }
+    // Formats the inserted card as a drink (1) or station (2) card without the
+    // window; with a duration also loads the sample with these flags.
+    bool prepareCard(int32_t kind, const std::string& duration = {}, bool combine = false, bool placebo = false) {
+        platform::QtEventLoop loop;
+        readerSCM rd(platform::makeMCardApi(), loop);
+        orvexcard card;
+        if (!rd.Start(kReader) || !QTest::qWaitFor([&] { return rd.cardState() == state::kActive; }, 5000) ||
+            card.assign(rd) != -1 || !card.formatCard(kind, "ocard/2.1.0/1", 65535, true))
+            return false;
+        file7kx file;
+        return duration.empty() || (file.loadFromFile(sample().toStdString()) &&
+                                    card.writeFile7kx(file, kind, "Station", duration, combine, placebo));
+    }
+    // A sample file made for the test, and its bytes.
+    QString sample(const std::string& name = "calm.7kx", const std::string& creator = "OSC/3.6/10010") const {
+        writeFileBytes(dir() + "/" + name, sampleBytes(creator));
+        return QString::fromStdString(dir() + "/" + name);
+    }
+    static std::string sampleBytes(const std::string& creator = "OSC/3.6/10010") {
+        return sampleFileBytes({.creator = creator});
+    }
+
+    QString text(const char* label) const {
+        const auto* l = window_->findChild<QLabel*>(QString::fromLatin1(label));
+        return l ? l->text() : QStringLiteral("<no %1>").arg(QString::fromLatin1(label));
+    }
+    static std::string setting(const std::string& value) {
+        return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, value);
+    }
+    std::string trace() const { return readFileBytes(dir() + "/trace.log"); }
+    std::string dir() const { return dir_.path().toStdString(); }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<frmMain> window_;
+};
 
 template <typename T>
 T* child(frmMain& w, const char* name) {
@@ -50,11 +178,6 @@ QStringList messages() {
 std::optional<Qt::CursorShape> overrideCursor() {
     const QCursor* c = QApplication::overrideCursor();
     return c ? std::optional(c->shape()) : std::nullopt;
-}
-
-// Settings for a world on the given driver ("MCARD" or "SCARD"), in English.
-std::string driverSettings(const QString& api) {
-    return "\"api\"=\"" + api.toStdString() + "\"\r\n\"lng\"=dword:00000002\r\n";
 }
 
 size_t occurrences(const std::string& text, const std::string& part) {
@@ -130,6 +253,9 @@ private slots:
     void missingComponentStartsNoReader();
     void commandLineSplit_data();
     void commandLineSplit();
+    void qtTextsFollowTheLanguage_data();
+    void qtTextsFollowTheLanguage();
+    void inertTextReplacesControlCharacters();
 };
 
 // Without a "lng" setting the window starts in German; "/lng2" stores English
@@ -275,7 +401,7 @@ void TestWizard::failedWritesNeverReportSuccess() {
     QFETCH(QString, creator);
     QFETCH(QString, suffix);
     QFETCH(int, page);
-    WizardWorld world(driverSettings(api));
+    WizardWorld world(settingsFor(api.toStdString()));
     world.insert();
     QVERIFY(world.prepareCard(2));
     const bool unplug = faults == QLatin1String("unplug");
@@ -311,7 +437,7 @@ void TestWizard::stateWordsReleaseTheCard() {
     QFETCH(QString, status);
     QFETCH(int, page);
     QFETCH(bool, safelyRemove);
-    WizardWorld world(driverSettings("SCARD"));
+    WizardWorld world(settingsFor("SCARD"));
     const auto library = world.statusLibrary();
     frmMain& w = *world.start();
     // A card of NUL bytes does not verify.
@@ -329,7 +455,7 @@ void TestWizard::stateWordsReleaseTheCard() {
 void TestWizard::cardThatCannotBeAssignedIsToldOnce() {
     const std::string error939 =
         "error 939: Reader assign failed. Contact your software vendor if this error occurs again.";
-    WizardWorld world(driverSettings("SCARD"));
+    WizardWorld world(settingsFor("SCARD"));
     const auto library = world.statusLibrary();
     library->refuseAssign = true;
     frmMain& w = *world.start();
@@ -419,7 +545,7 @@ void TestWizard::sampleFromArgumentDropAndSecondCopy() {
 
 void TestWizard::settingsListEveryReader() {
     WizardWorld world;
-    world.plug("OrvexCard Simulated Reader 1");
+    world.sim().plug("OrvexCard Simulated Reader 1");
     frmMain& w = *world.start();
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
     w.showPage(kPageSettings);
@@ -526,6 +652,35 @@ void TestWizard::commandLineSplit() {
     QStringList split;
     for (const std::string& a : splitCommandLine(text)) split << QString::fromStdString(a);
     QCOMPARE(split, arguments);
+}
+
+// Qt's own texts (here a message box's buttons) follow the stored language,
+// then a language switch on the command line.
+void TestWizard::qtTextsFollowTheLanguage_data() {
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("yes");
+    QTest::newRow("stored German") << 1 << QStringList() << QStringLiteral("&Ja");
+    QTest::newRow("stored English") << 2 << QStringList() << QStringLiteral("&Yes");
+    QTest::newRow("German, then /lng2") << 1 << QStringList{QStringLiteral("/lng2")} << QStringLiteral("&Yes");
+    QTest::newRow("English, then /lng1") << 2 << QStringList{QStringLiteral("/lng1")} << QStringLiteral("&Ja");
+}
+
+void TestWizard::qtTextsFollowTheLanguage() {
+    QFETCH(int, stored);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, yes);
+    WizardWorld world(settingsFor("MCARD", stored));
+    QVERIFY(world.start(arguments));
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.button(QMessageBox::Yes)->text(), yes);
+}
+
+// Text from a card or a file reaches a label with every C0 and C1 control,
+// DEL and the line separators as '?'; the characters next to them stay.
+void TestWizard::inertTextReplacesControlCharacters() {
+    QCOMPARE(inertText(std::string("\0\x1f \x7e\x7f\xc2\x80\xc2\x9f\xc2\xa0\xe2\x80\xa8\xe2\x80\xa9", 17)),
+             QString::fromUtf8("?? ~???\u00a0??"));
 }
 
 QTEST_MAIN(TestWizard)
