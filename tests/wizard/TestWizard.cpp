@@ -244,16 +244,13 @@ private slots:
     void stateWordsReleaseTheCard_data();
     void stateWordsReleaseTheCard();
     void cardThatCannotBeAssignedIsToldOnce();
-    void stationCardStatusLines();
-    void durationAndCardTypeRules();
+    void stationCardLinesAndDurationRules();
     void sampleFromArgumentDropAndSecondCopy();
     void settingsListEveryReader();
     void closingDuringWriteWaitsForIt_data();
     void closingDuringWriteWaitsForIt();
     void missingComponentStartsNoReader();
-    void commandLineSplit_data();
     void commandLineSplit();
-    void qtTextsFollowTheLanguage_data();
     void qtTextsFollowTheLanguage();
     void inertTextReplacesControlCharacters();
 };
@@ -475,7 +472,9 @@ void TestWizard::cardThatCannotBeAssignedIsToldOnce() {
     QCOMPARE(occurrences(world.trace(), error939), size_t(2));
 }
 
-void TestWizard::stationCardStatusLines() {
+// A station card's lines, and the load-file page's rules for the card type
+// and the duration.
+void TestWizard::stationCardLinesAndDurationRules() {
     WizardWorld world;
     world.insert();
     QVERIFY(world.prepareCard(2, "90", true, true));
@@ -486,11 +485,6 @@ void TestWizard::stationCardStatusLines() {
     QCOMPARE(world.text("lblCardDuration"), QStringLiteral("Duration: 2 m"));
     QVERIFY(child<QRadioButton>(w, "optCardType_1")->isChecked());
     QVERIFY(!child<QWidget>(w, "chkPlacebo")->isHidden());
-}
-
-void TestWizard::durationAndCardTypeRules() {
-    WizardWorld world;
-    frmMain& w = *world.start();
     w.showPage(kPageLoadFile);
     auto* duration = child<QCheckBox>(w, "chkDuration");
     auto* combine = child<QCheckBox>(w, "chk115cardplus");
@@ -635,45 +629,30 @@ void TestWizard::missingComponentStartsNoReader() {
     QVERIFY(child<QLineEdit>(w, "txtFile")->text().isEmpty());
 }
 
-void TestWizard::commandLineSplit_data() {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("quoted first, words reversed") << "a \"b c\" d" << QStringList{"b c", "d", "a"};
-    QTest::newRow("empty") << "" << QStringList{};
-    QTest::newRow("blanks give empty words") << " x " << QStringList{"", "x", ""};
-    QTest::newRow("unclosed quote stays") << "\"a b" << QStringList{"b", "\"a"};
-    QTest::newRow("quoted path and switch") << "/lng2 \"/My Samples/x.7kx\"" << QStringList{"/My Samples/x.7kx", "/lng2"};
-}
-
 void TestWizard::commandLineSplit() {
-    QFETCH(QString, line);
-    QFETCH(QStringList, arguments);
-    std::string text = line.toStdString();
-    QStringList split;
-    for (const std::string& a : splitCommandLine(text)) split << QString::fromStdString(a);
-    QCOMPARE(split, arguments);
+    const std::pair<std::string, QStringList> rows[] = {
+        {"a \"b c\" d", {"b c", "d", "a"}},  // quoted first, words reversed
+        {"", {}},
+        {" x ", {"", "x", ""}},  // blanks give empty words
+        {"\"a b", {"b", "\"a"}},  // an unclosed quote stays
+        {"/lng2 \"/My Samples/x.7kx\"", {"/My Samples/x.7kx", "/lng2"}}};
+    for (auto [line, arguments] : rows) {
+        QStringList split;
+        for (const std::string& a : splitCommandLine(line)) split << QString::fromStdString(a);
+        QCOMPARE(split, arguments);
+    }
 }
 
 // Qt's own texts (here a message box's buttons) follow the stored language,
 // then a language switch on the command line.
-void TestWizard::qtTextsFollowTheLanguage_data() {
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("yes");
-    QTest::newRow("stored German") << 1 << QStringList() << QStringLiteral("&Ja");
-    QTest::newRow("stored English") << 2 << QStringList() << QStringLiteral("&Yes");
-    QTest::newRow("German, then /lng2") << 1 << QStringList{QStringLiteral("/lng2")} << QStringLiteral("&Yes");
-    QTest::newRow("English, then /lng1") << 2 << QStringList{QStringLiteral("/lng1")} << QStringLiteral("&Ja");
-}
-
 void TestWizard::qtTextsFollowTheLanguage() {
-    QFETCH(int, stored);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, yes);
-    WizardWorld world(settingsFor("MCARD", stored));
-    QVERIFY(world.start(arguments));
-    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(box.button(QMessageBox::Yes)->text(), yes);
+    for (const auto& [stored, arguments, yes] : {std::tuple{1, QStringList(), "&Ja"}, {2, QStringList(), "&Yes"},
+                                                 {1, QStringList{"/lng2"}, "&Yes"}, {2, QStringList{"/lng1"}, "&Ja"}}) {
+        WizardWorld world(settingsFor("MCARD", stored));
+        QVERIFY(world.start(arguments));
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QString::fromLatin1(yes));
+    }
 }
 
 // Text from a card or a file reaches a label with every C0 and C1 control,
