@@ -388,6 +388,7 @@ void TestWizard::failedWritesNeverReportSuccess_data() {
     QTest::newRow("read-only card") << "MCARD" << "read_only=1" << "OSC/3.6/1" << " (614-100)" << int(kPageTasks);
     QTest::newRow("pulled mid-write") << "MCARD" << "pull_after_writes=3" << "OSC/3.6/1" << " (614-100)" << int(kPageInsertCard);
     QTest::newRow("old creator") << "MCARD" << "read_only=1" << "OSC/3.5/1" << " (617-100)" << int(kPageTasks);
+    QTest::newRow("worn card") << "MCARD" << "corrupt_write_at=105" << "OSC/3.6/1" << " (614-100)" << int(kPageTasks);
     QTest::newRow("reader unplugged, SCM") << "MCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
     QTest::newRow("reader unplugged, Chipdrive") << "SCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
 }
@@ -413,6 +414,9 @@ void TestWizard::failedWritesNeverReportSuccess() {
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), page, kWaitMs);
     QVERIFY(child<QWidget>(w, "pgbCardStatus")->isHidden());
     QCOMPARE(overrideCursor(), std::nullopt);
+    if (page == kPageTasks)  // the card stays in, and offers no sample
+        QCOMPARE(QByteArray::fromStdString(world.card().substr(256, 8)).trimmed(), QByteArray("0"));
+    if (faults.startsWith(QLatin1String("corrupt"))) QVERIFY(world.trace().find("offset 105 reads") != std::string::npos);
 }
 
 // The state words a reader reports besides the card's own: each lets go of
