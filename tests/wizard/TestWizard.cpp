@@ -2,7 +2,6 @@
 // reader: each test in a private world of its own (settings in English with
 // fast polling and the SCM driver, the trace log, the simulated reader
 // directory), message boxes and the file dialog answered.
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,20 +9,13 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <optional>
 
 #include "cards/orvexcard.h"
 #include "foundation/clsRegistry.h"
-#include "platform/eventloop/EventLoop.h"
 #include "platform/mcard/BackendLog.h"
-#include "platform/mcard/MCardApi.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/sim/SimDirectory.h"
 #include "readers/makeReader.h"
@@ -246,7 +238,6 @@ private slots:
     void cardThatCannotBeAssignedIsToldOnce();
     void stationCardLinesAndDurationRules();
     void sampleFromArgumentDropAndSecondCopy();
-    void settingsListEveryReader();
     void closingDuringWriteWaitsForIt_data();
     void closingDuringWriteWaitsForIt();
     void missingComponentStartsNoReader();
@@ -269,12 +260,32 @@ void TestWizard::noReaderShowsSettingsPageAndLanguageSwitchChangesLaterTexts() {
     QCOMPARE(child<QComboBox>(w, "cmbReaderType")->currentIndex(), 0);
 }
 
+// Two readers, neither with a card.
 void TestWizard::readerWithoutCardAsksForOne() {
     WizardWorld world;
+    world.sim().plug("OrvexCard Simulated Reader 1");
     frmMain& w = *world.start();
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("no card"));
     QVERIFY(world.text("lblVersionInfo").startsWith(QStringLiteral("2.1.0, MCSCM ")));
+    // The settings page lists every reader, and the choice is stored.
+    w.showPage(kPageSettings);
+    auto* type = child<QComboBox>(w, "cmbReaderType");
+    auto* names = child<QComboBox>(w, "cmbReaderName");
+    type->setCurrentIndex(1);
+    w.cmbReaderType_Click();
+    QCOMPARE(names->count(), 2);
+    QCOMPARE(names->itemText(0), QStringLiteral("OrvexCard Simulated Reader 0"));
+    QCOMPARE(names->itemText(1), QStringLiteral("OrvexCard Simulated Reader 1"));
+    QCOMPARE(names->currentIndex(), 1);
+    w.picNext_Click(kPageSettings);
+    QCOMPARE(world.setting("api"), std::string("MCARD"));
+    QCOMPARE(world.setting("reader"), std::string("OrvexCard Simulated Reader 1"));
+    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
+    type->setCurrentIndex(0);
+    w.cmbReaderType_Click();
+    QVERIFY(!names->isEnabled());
+    QCOMPARE(names->count(), 0);
     // A write asked for without a card object never reaches a card.
     w.showPage(kPageLoadFile);
     w.picNext_Click(kPageLoadFile);
@@ -541,30 +552,6 @@ void TestWizard::sampleFromArgumentDropAndSecondCopy() {
     QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(w, "txtFile")->text(), first, kWaitMs);
 }
 
-void TestWizard::settingsListEveryReader() {
-    WizardWorld world;
-    world.sim().plug("OrvexCard Simulated Reader 1");
-    frmMain& w = *world.start();
-    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
-    w.showPage(kPageSettings);
-    auto* type = child<QComboBox>(w, "cmbReaderType");
-    auto* names = child<QComboBox>(w, "cmbReaderName");
-    type->setCurrentIndex(1);
-    w.cmbReaderType_Click();
-    QCOMPARE(names->count(), 2);
-    QCOMPARE(names->itemText(0), QStringLiteral("OrvexCard Simulated Reader 0"));
-    QCOMPARE(names->itemText(1), QStringLiteral("OrvexCard Simulated Reader 1"));
-    QCOMPARE(names->currentIndex(), 1);
-    w.picNext_Click(kPageSettings);
-    QCOMPARE(world.setting("api"), std::string("MCARD"));
-    QCOMPARE(world.setting("reader"), std::string("OrvexCard Simulated Reader 1"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
-    type->setCurrentIndex(0);
-    w.cmbReaderType_Click();
-    QVERIFY(!names->isEnabled());
-    QCOMPARE(names->count(), 0);
-}
-
 // Closing while a write runs: the window answers at once (no button takes
 // a click, the processing page says it closes when the card is written),
 // lets the write finish, logs its result and then closes.
@@ -584,7 +571,7 @@ void TestWizard::closingDuringWriteWaitsForIt() {
     world.start();
     openLoadFilePage(world, world.sample());
     frmMain& w = world.window();
-    auto* quit = child<QPushButton>(w, "cmdCancel");
+    auto* quit = child<QWidget>(w, "cmdCancel");
     auto* closing = child<QWidget>(w, "lblClosing");
     QVERIFY(closing->isHidden());
     bool answered = false;
