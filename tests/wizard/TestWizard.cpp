@@ -313,6 +313,7 @@ void TestWizard::keyboardAloneFormatsAndWrites() {
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("unformatted / unknown"));
     QVERIFY(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w));
+    QCOMPARE(child<QWidget>(w, "imgSafelyRemove")->toolTip(), QStringLiteral("Remove card safely now."));
     QCOMPARE(focusName(), QStringLiteral("optCardType1_0"));
     press(Qt::Key_Return);
     press(Qt::Key_Enter);
