@@ -2,12 +2,11 @@
 // this machine and answers as a 16384-byte memory card whose bytes live in an
 // image file; every write reaches the file before the card answers.
 //
-//   orvex_card_emulator --port N --image FILE [--pull-after-updates N] [--latency-ms N]
+//   orvex_card_emulator --port N --image FILE [--pull-after-updates N]
 //
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
 // (connects again); --pull-after-updates pulls it right after answering the
-// Nth successful UPDATE BINARY, so a test can break a write off mid-way;
-// --latency-ms makes every answer take that long, as a slow card does.
+// Nth successful UPDATE BINARY, so a test can break a write off mid-way.
 // SIGTERM or SIGINT ends the program.
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -63,7 +62,7 @@ bool sendAll(int fd, const Bytes& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = 0, latencyMs = 0;
+    int port = 0;
     uint32_t pullAfterUpdates = 0;  // 0: never
     std::string image;
     for (int i = 1; i < argc; ++i) {
@@ -72,7 +71,6 @@ int main(int argc, char** argv) {
         if (arg == "--port") port = std::atoi(argv[++i]);
         else if (arg == "--image") image = argv[++i];
         else if (arg == "--pull-after-updates") pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
-        else if (arg == "--latency-ms") latencyMs = std::atoi(argv[++i]);
         else fail("unknown argument " + arg);
     }
     if (port <= 0 || port > 65535 || image.empty()) fail("--port and --image are required");
@@ -125,7 +123,6 @@ int main(int argc, char** argv) {
             if (!message) break;
             const uint32_t before = card.updates();
             const auto reply = card.handle(*message);
-            if (latencyMs > 0) ::poll(nullptr, 0, latencyMs);
             if (card.updates() != before) save();
             if (reply && !sendAll(fd, *VpcdFrameReader::frame(*reply))) disconnect();
             if (card.updates() != before && card.updates() == pullAfterUpdates) inserted = false, disconnect();

@@ -113,10 +113,9 @@ void PcscdTest::TearDown() {
 
 const std::string& PcscdTest::readerName() const { return pcscd.readerName; }
 
-void PcscdTest::startCard(unsigned pullAfterUpdates, int latencyMs) {
+void PcscdTest::startCard(unsigned pullAfterUpdates) {
     ASSERT_TRUE(emulator_.start({ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_,
-                                 "--pull-after-updates", std::to_string(pullAfterUpdates), "--latency-ms",
-                                 std::to_string(latencyMs)},
+                                 "--pull-after-updates", std::to_string(pullAfterUpdates)},
                                 imagePath_ + ".log", imagePath_ + ".log"));
     ASSERT_TRUE(waitForPresence(CardPresence::Present)) << logTail();
 }

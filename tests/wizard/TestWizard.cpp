@@ -135,10 +135,7 @@ public:
         return sampleFileBytes({.creator = creator});
     }
 
-    QString text(const char* label) const {
-        const auto* l = window_->findChild<QLabel*>(QString::fromLatin1(label));
-        return l ? l->text() : QStringLiteral("<no %1>").arg(QString::fromLatin1(label));
-    }
+    QString text(const char* label) const { return window_->findChild<QLabel*>(QString::fromLatin1(label))->text(); }
     static std::string setting(const std::string& value) {
         return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, value);
     }
