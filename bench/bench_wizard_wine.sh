@@ -23,7 +23,7 @@ wineserver -p
 wine "$cli" sim init >/dev/null
 wine "$cli" sim insert --blank >/dev/null
 
-ms() { echo "$1 $2" | awk '{ printf "%.0f", ($2 - $1) * 1000 }'; }
+ms() { echo "$1 $2" | awk '{ printf "%.0f\n", ($2 - $1) * 1000 }'; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 mapped() { xwininfo -root -tree 2>/dev/null | grep -q -e '"OrvexCard wizard"' -e '"OrvexCard Assistent"'; }
 
@@ -47,4 +47,9 @@ done
 echo "Under Wine $(wine --version 2>/dev/null) on Xvfb, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); medians of $runs"
 echo "orvexcard.exe --version (starting a program under Wine): $(median <"$work/cli") ms"
 echo "orvexcard-wizard.exe to its window mapped:              $(median <"$work/window") ms"
-echo "sizes: orvexcard-wizard.exe $(stat -c %s "$wizard") bytes (unstripped), orvexcard.exe $(stat -c %s "$cli") bytes"
+echo "sizes: orvexcard-wizard.exe $(stat -c %s "$wizard") bytes, orvexcard.exe $(stat -c %s "$cli") bytes (with symbols)"
+stage=$build/installer-stage
+if [ -f "$stage/orvexcard-wizard.exe" ]; then
+  echo "as installed (stripped): orvexcard-wizard.exe $(stat -c %s "$stage/orvexcard-wizard.exe") bytes," \
+       "orvexcard.exe $(stat -c %s "$stage/orvexcard.exe") bytes; installer $(stat -c %s "$build"/orvexcard-*-setup.exe) bytes"
+fi

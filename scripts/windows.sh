@@ -15,9 +15,9 @@ build=build-win
 # --- Packages ---------------------------------------------------------------
 # librsvg2-bin and icoutils make the program icon, nsis the installer, zip
 # the relink kit; xvfb and xauth give Wine a display for the screenshots,
-# fonts-wine its own Tahoma, the font Windows draws dialogs in.
+# which are drawn in DejaVu Sans.
 packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest nsis librsvg2-bin icoutils
-          qt6-translations-l10n xvfb xauth fonts-wine zip unzip)
+          qt6-translations-l10n xvfb xauth fonts-dejavu-core zip unzip)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,11 +1,12 @@
 // wizard_screenshots: walks the real window through its pages on the
 // simulated reader, offscreen, and saves each page as a PNG:
-//   wizard_screenshots --out DIR [--work DIR] [--lang de|en|both] [--sample FILE.7kx]
+//   wizard_screenshots --out DIR [--work DIR] [--lang de|en|both] [--sample FILE.7kx] [--font FAMILY]
 // The work folder (default <temp>/orvexcard-screenshots) is cleared and
 // holds the settings, trace log, simulated reader and, unless one is given,
 // the sample file that is written.
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTimer>
@@ -145,8 +146,16 @@ int main(int argc, char** argv) {
     const QString work = argument(args, QStringLiteral("--work"),
                                   QDir::tempPath() + QStringLiteral("/orvexcard-screenshots"));
     const QString lang = argument(args, QStringLiteral("--lang"), QStringLiteral("both"));
+    // The font the pictures are drawn in, where the system's own is missing
+    // (Wine has no Windows dialog font of its own unless it is given one).
+    const QString family = argument(args, QStringLiteral("--font"), {});
+    if (!family.isEmpty()) {
+        QFont font = QApplication::font();
+        font.setFamily(family);
+        QApplication::setFont(font);
+    }
     if (out.isEmpty() || !QDir().mkpath(out)) {
-        std::fprintf(stderr, "usage: wizard_screenshots --out DIR [--work DIR] [--lang de|en|both] [--sample FILE.7kx]\n");
+        std::fprintf(stderr, "usage: wizard_screenshots --out DIR [--work DIR] [--lang de|en|both] [--sample FILE.7kx] [--font FAMILY]\n");
         return 2;
     }
     QString sample = argument(args, QStringLiteral("--sample"), {});
