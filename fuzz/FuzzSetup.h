@@ -4,10 +4,8 @@
 // spends its time writing log lines.
 #include <stdlib.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "foundation/clsRegistry.h"
 
@@ -16,14 +14,9 @@ namespace orvex::fuzz {
 // Answers the scratch directory, which goes when the program ends.
 inline std::string isolateSettings() {
     static std::string dir = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
-    if (!mkdtemp(dir.data())) std::abort();
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-    });
-    setenv("ORVEXCARD_REGISTRY_DIR", dir.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    if (!mkdtemp(dir.data())) abort();
+    atexit([] { std::filesystem::remove_all(dir); });
+    for (const char* name : {"ORVEXCARD_REGISTRY_DIR", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) setenv(name, dir.c_str(), 1);
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, "/dev/null");
     return dir;
 }

@@ -24,21 +24,18 @@ struct Card {
     Card() { ocard.assign(rd), drink.assign_reader(rd), station.assign_reader(rd); }
 }* card = nullptr;
 
-size_t consume(CardObject& object) {
-    return object.fileLength().size() + object.fileLastModified().size() +
-           object.fileComments().size() + object.fileSerial().size() +
-           object.fileFingerprint().size() + object.filedata().size() +
-           object.cardDuration().size() + static_cast<size_t>(object.cardPlaybCounter()) +
-           object.cardName(true).size() + object.cardid().size();
+size_t consume(CardObject& o) {
+    return o.fileLength().size() + o.fileLastModified().size() + o.fileComments().size() + o.fileSerial().size() +
+           o.fileFingerprint().size() + o.filedata().size() + o.cardDuration().size() +
+           static_cast<size_t>(o.cardPlaybCounter()) + o.cardName(true).size() + o.cardid().size();
 }
 
 // Writes the id the header texts call for, as a formatted card holds it.
 void matchCardId(MemoryCardReader& rd) {
     const auto text = [&](layout::Field f) { return trimRight(rd.bytes(f.offset, f.width)); };
-    const std::string id = computeCardId(text(layout::kSerial), text(layout::kLastModified),
-                                         text(layout::kVersion), text(layout::kCompany),
-                                         text(layout::kPurpose));
-    rd.setBytes(layout::kCardId.offset, id);
+    rd.setBytes(layout::kCardId.offset, computeCardId(text(layout::kSerial), text(layout::kLastModified),
+                                                      text(layout::kVersion), text(layout::kCompany),
+                                                      text(layout::kPurpose)));
 }
 
 }  // namespace
@@ -58,10 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     card->rd.failReads(data[0] & 2);
 
     card->ocard.verifyCard();
-    volatile size_t sink = 0;
-    sink = sink + card->ocard.cardName(true).size() + card->ocard.cardDuration().size() +
-           card->ocard.fileComments().size() + card->ocard.cardCombineSeq() +
-           card->ocard.cardPlacebo() + consume(card->drink) + consume(card->station);
+    volatile size_t sink = card->ocard.cardName(true).size() + card->ocard.cardDuration().size() +
+                           card->ocard.fileComments().size() + card->ocard.cardCombineSeq() +
+                           card->ocard.cardPlacebo() + consume(card->drink) + consume(card->station);
+    (void)sink;
     if (card->rd.memory().size() != static_cast<size_t>(MemoryCardReader::kCardSize)) abort();
     return 0;
 }

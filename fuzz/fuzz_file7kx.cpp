@@ -13,12 +13,11 @@ namespace {
 
 std::string samplePath;
 
-void consume(const file7kx& file) {
-    volatile size_t sink = 0;
-    sink = sink + file.creatorname().size() + file.creatorversion().size() + file.serial().size() +
-           file.creator().size() + file.comment1().size() + file.comment2().size() +
-           file.sampledata().size() + static_cast<size_t>(file.creatorversionMajor()) +
-           static_cast<size_t>(file.creatorversionMinor());
+void consume(const file7kx& f) {
+    volatile size_t sink = f.creatorname().size() + f.creatorversion().size() + f.serial().size() +
+                           f.creator().size() + f.comment1().size() + f.comment2().size() + f.sampledata().size() +
+                           static_cast<size_t>(f.creatorversionMajor()) + static_cast<size_t>(f.creatorversionMinor());
+    (void)sink;
 }
 
 }  // namespace

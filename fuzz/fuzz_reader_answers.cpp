@@ -49,8 +49,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     orvex::platform::VirtualEventLoop loop;
-    auto library = std::make_shared<FuzzedLibrary>(data, size);
-    orvex::readerChipdrive driver(library, loop);
+    orvex::readerChipdrive driver(std::make_shared<FuzzedLibrary>(data, size), loop);
     driver.Start("");
     loop.advance(std::chrono::milliseconds(2000));
     driver.readOffset(0, 700, true);

@@ -8,7 +8,9 @@
 namespace orvex::platform {
 namespace {
 
-constexpr size_t kLineWidth = 76;  // where the editor wraps hex lists
+// The editor ends a hex-list line once it reaches 77 characters, so no line
+// with its backslash is longer than 80.
+constexpr size_t kLineWidth = 77;
 
 std::string quote(const std::string& ansi) {
     std::string out = "\"";

@@ -39,7 +39,6 @@ protected:
         return text;
     }
     static std::string blanks(int32_t n) { return std::string(static_cast<size_t>(n), ' '); }
-    static std::string logText() { return readFileBytes(clsLog().path()); }
 
     // MD5 over the salt and the five header texts as the card holds them.
     std::string expectedCardId() const {

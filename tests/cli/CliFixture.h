@@ -1,6 +1,6 @@
 #pragma once
 // A simulated reader directory, private settings and log for each test, and
-// shortcuts to run orvexcard against them and to look at the card's bytes.
+// shortcuts to run orvexcard against them and to look at the cards' bytes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -14,6 +14,7 @@ namespace orvex::test {
 
 class CliTest : public ::testing::Test {
 protected:
+    using Args = std::vector<std::string>;
     static constexpr const char* kReader = "OrvexCard Simulated Reader 0";
 
     // English texts, a private log, and fast polling so the tests run quickly.
@@ -30,19 +31,32 @@ protected:
         return {{"ORVEXCARD_SIM", sim_}, {"ORVEXCARD_REGISTRY_DIR", registry_},
                 {"XDG_STATE_HOME", dir_ + "/state"}, {"XDG_CONFIG_HOME", dir_ + "/config"}};
     }
-    ProgramResult run(const std::vector<std::string>& args) const { return run(args, env()); }
-    static ProgramResult run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+    ProgramResult run(const Args& args) const { return runProgram(args, env()); }
+    static ProgramResult run(const Args& args, const std::map<std::string, std::string>& env) {
         return runProgram(args, env);
     }
-    nlohmann::ordered_json inspectJson() const { return nlohmann::ordered_json::parse(run({"inspect", "--json"}).out); }
-    std::string card() const { return readFileBytes(sim_ + "/" + kReader + "/card.bin"); }
-    void setCard(const std::string& bytes) const { writeFileBytes(sim_ + "/" + kReader + "/card.bin", bytes); }
-    void setFaults(const std::string& lines) const { writeFileBytes(sim_ + "/" + kReader + "/faults", lines); }
+    // orvexcard started with these arguments; its output goes to name.out and name.err.
+    std::unique_ptr<ChildProcess> start(Args args, const std::string& name) const {
+        args.insert(args.begin(), ORVEXCARD_PROGRAM);
+        return std::make_unique<ChildProcess>(args, dir_ + "/" + name + ".out", dir_ + "/" + name + ".err", env());
+    }
+    nlohmann::ordered_json inspectJson(const std::string& reader = kReader) const {
+        return nlohmann::ordered_json::parse(run({"--api", "mcard", "--reader", reader, "inspect", "--json"}).out);
+    }
+    std::string card(const std::string& reader = kReader) const { return readFileBytes(sim_ + "/" + reader + "/card.bin"); }
+    void setFaults(const std::string& lines, const std::string& reader = kReader) const {
+        writeFileBytes(sim_ + "/" + reader + "/faults", lines);
+    }
     // Puts these bytes into the reader as a card, pulled or not.
-    void insert(const std::string& bytes) const {
+    void insert(const std::string& bytes, const std::string& reader = kReader) const {
         platform::SimDirectory sim(sim_);
-        sim.remove(kReader);
-        ASSERT_TRUE(sim.insert(kReader, bytes).ok());
+        sim.remove(reader);
+        ASSERT_TRUE(sim.insert(reader, bytes).ok());
+    }
+    // Another reader beside the default one, with its faults.
+    void plug(const std::string& reader, const std::string& faults = "") const {
+        ASSERT_TRUE(platform::SimDirectory(sim_).plug(reader).ok());
+        setFaults(faults, reader);
     }
     // A freshly formatted card of the kind, now in the reader.
     std::string formatted(const std::string& kind) const {

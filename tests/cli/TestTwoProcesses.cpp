@@ -1,13 +1,12 @@
 // Two orvexcard processes on one simulated card at the same time: each card
-// operation holds the card, so they run one after the other and the card
-// ends up as the two operations leave it in one order or the other, never
-// as a mixture of both.
+// operation holds the card, so the second waits for the first, and reaches
+// the card as soon as that operation ends, while the first process still
+// runs. The card ends up as the two operations leave it one after the
+// other, never as a mixture of both.
 #include "CliFixture.h"
 
 namespace orvex::test {
 namespace {
-
-using Args = std::vector<std::string>;
 
 // The card's time stamp and what is derived from it (the card id, the
 // protected counter's encoding) are the only bytes in which two formats of
@@ -21,44 +20,26 @@ bool sameApartFromTimeStamp(std::string a, std::string b) {
     return a == b;
 }
 
-class TwoProcesses : public CliTest {
-protected:
-    // Starts both programs at once and waits for both.
-    std::pair<ProgramResult, ProgramResult> together(const Args& first, const Args& second) const {
-        ChildProcess a(withProgram(first), dir_ + "/a.out", dir_ + "/a.err", env());
-        ChildProcess b(withProgram(second), dir_ + "/b.out", dir_ + "/b.err", env());
-        return {a.finish(), b.finish()};
-    }
-    static Args withProgram(Args args) {
-        args.insert(args.begin(), ORVEXCARD_PROGRAM);
-        return args;
-    }
-};
-
-TEST_F(TwoProcesses, FormatAndWriteOnOneCardRunOneAfterTheOther) {
-    const std::string start = formatted("drink");
+TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) {
+    formatted("drink");
+    ASSERT_EQ(run({"write", sample()}).exitCode, 0);
+    const std::string written = card();
     const Args format{"format", "--kind", "drink", "--serial", "line 7"};
-    const Args write{"write", sample(), "--kind", "drink", "--name", "Calm evening", "--duration", "30"};
-    // The two orders, each run alone: write then format leaves what the
-    // format alone leaves.
     ASSERT_EQ(run(format).exitCode, 0);
     const std::string formatOnly = card();
-    ASSERT_EQ(run(write).exitCode, 0);
-    const std::string formatThenWrite = card();
-    ASSERT_FALSE(sameApartFromTimeStamp(formatOnly, formatThenWrite));
-
-    // Slow enough that the two operations overlap unless one waits.
+    // Slow enough that the two operations overlap unless one waits; the
+    // batch's write begins with the file length, so it is under way once
+    // the card's length field no longer reads as before.
+    insert(written);
     setFaults("latency_ms=15\n");
-    for (const bool formatStartsFirst : {true, false}) {
-        insert(start);
-        const auto [first, second] = together(formatStartsFirst ? format : write, formatStartsFirst ? write : format);
-        EXPECT_EQ(first.exitCode, 0) << first.err;
-        EXPECT_EQ(second.exitCode, 0) << second.err;
-        const std::string end = card();
-        EXPECT_TRUE(sameApartFromTimeStamp(end, formatOnly) || sameApartFromTimeStamp(end, formatThenWrite))
-            << "the card holds a mixture of both operations";
-        EXPECT_EQ(run({"inspect"}).exitCode, 0);  // the card id fits its time stamp
-    }
+    const auto batch = start({"write", sample(), "--batch", "--name", "Bright"}, "batch");
+    ASSERT_TRUE(waitUntil([&] { return card().compare(256, 8, written, 256, 8) != 0; }, 20000));
+    const ProgramResult formatted = run(format);
+    EXPECT_EQ(formatted.exitCode, 0) << formatted.err;
+    EXPECT_TRUE(sameApartFromTimeStamp(card(), formatOnly)) << "the card holds a mixture of both operations";
+    ASSERT_TRUE(batch->waitFor(0, "card 1: done", 1)) << readFileBytes(dir_ + "/batch.err");
+    batch->signal(SIGINT);
+    EXPECT_EQ(batch->finish().exitCode, 0);
 }
 
 }  // namespace

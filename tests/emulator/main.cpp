@@ -1,13 +1,12 @@
 // The card side of a virtual reader: connects to the reader driver's port on
 // this machine and answers as a 16384-byte memory card whose bytes live in an
-// image file.
+// image file; every write reaches the file before the card answers.
 //
-//   orvex_card_emulator --port N --image FILE [--pull-after-updates N] [--latency-ms N]
+//   orvex_card_emulator --port N --image FILE [--pull-after-updates N]
 //
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
 // (connects again); --pull-after-updates pulls it right after answering the
-// Nth successful UPDATE BINARY, so a test can break a write off mid-way;
-// --latency-ms makes every answer take that long, as a slow card does.
+// Nth successful UPDATE BINARY, so a test can break a write off mid-way.
 // SIGTERM or SIGINT ends the program.
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -35,38 +34,6 @@ volatile sig_atomic_t pullRequested = 0, insertRequested = 0, stopRequested = 0;
     std::exit(2);
 }
 
-struct Options {
-    int port = 0;
-    std::string image;
-    uint32_t pullAfterUpdates = 0;  // 0: never
-    int latencyMs = 0;
-
-    Options(int argc, char** argv) {
-        for (int i = 1; i < argc; ++i) {
-            const std::string arg = argv[i];
-            const bool hasValue = i + 1 < argc;
-            if (arg == "--port" && hasValue) port = std::atoi(argv[++i]);
-            else if (arg == "--image" && hasValue) image = argv[++i];
-            else if (arg == "--pull-after-updates" && hasValue) pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
-            else if (arg == "--latency-ms" && hasValue) latencyMs = std::atoi(argv[++i]);
-            else fail("unknown argument " + arg);
-        }
-        if (port <= 0 || port > 65535 || image.empty()) fail("--port and --image are required");
-    }
-};
-
-// The image file as it is, or blank when it does not exist yet.
-Bytes loadImage(const std::string& path) {
-    const std::string bytes = orvex::test::readFileBytes(path);
-    if (!bytes.empty() && bytes.size() != MemoryCardEmulator::kCardSize) fail("the image file does not hold 16384 bytes");
-    return Bytes(bytes.begin(), bytes.end());
-}
-
-// Every write reaches the file before the card answers.
-void saveImage(const std::string& path, const Bytes& image) {
-    orvex::test::writeFileBytes(path, std::string(image.begin(), image.end()));
-}
-
 // Every answer is one small message the reader waits for: nothing held back.
 int connectTo(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -74,13 +41,12 @@ int connectTo(int port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
     const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return fd;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0)
+        return fd;
+    ::close(fd);
+    return -1;
 }
 
 bool sendAll(int fd, const Bytes& bytes) {
@@ -93,7 +59,27 @@ bool sendAll(int fd, const Bytes& bytes) {
     return true;
 }
 
-void installHandlers() {
+}  // namespace
+
+int main(int argc, char** argv) {
+    int port = 0;
+    uint32_t pullAfterUpdates = 0;  // 0: never
+    std::string image;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 == argc) fail("unknown argument " + arg);
+        if (arg == "--port") port = std::atoi(argv[++i]);
+        else if (arg == "--image") image = argv[++i];
+        else if (arg == "--pull-after-updates") pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
+        else fail("unknown argument " + arg);
+    }
+    if (port <= 0 || port > 65535 || image.empty()) fail("--port and --image are required");
+    const std::string bytes = orvex::test::readFileBytes(image);  // blank when there is none yet
+    if (!bytes.empty() && bytes.size() != MemoryCardEmulator::kCardSize) fail("the image file does not hold 16384 bytes");
+    MemoryCardEmulator card(Bytes(bytes.begin(), bytes.end()));
+    const auto save = [&] { orvex::test::writeFileBytes(image, std::string(card.image().begin(), card.image().end())); };
+    save();
+
     struct sigaction action {};
     action.sa_handler = [](int number) {
         (number == SIGUSR1 ? pullRequested : number == SIGUSR2 ? insertRequested : stopRequested) = 1;
@@ -102,70 +88,46 @@ void installHandlers() {
     sigemptyset(&all);
     for (int number : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT}) ::sigaction(number, &action, nullptr), sigaddset(&all, number);
     ::sigprocmask(SIG_UNBLOCK, &all, nullptr);
-}
 
-class Session {
-public:
-    explicit Session(const Options& options) : options_(options), card_(loadImage(options.image)) {
-        saveImage(options_.image, card_.image());
-    }
-
-    void run() {
-        for (bool inserted = true; !stopRequested;) {
-            if (pullRequested) pullRequested = 0, inserted = false, disconnect();
-            if (insertRequested) insertRequested = 0, inserted = true;
-            if (inserted && fd_ < 0) fd_ = connectTo(options_.port);
-            if (fd_ < 0) ::poll(nullptr, 0, 20);
-            else if (!serveOnce()) inserted = false;
+    int fd = -1;
+    VpcdFrameReader frames;
+    const auto disconnect = [&] {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+        frames = VpcdFrameReader();
+    };
+    for (bool inserted = true; !stopRequested;) {
+        if (pullRequested) pullRequested = 0, inserted = false, disconnect();
+        if (insertRequested) insertRequested = 0, inserted = true;
+        if (inserted && fd < 0) fd = connectTo(port);
+        pollfd waiting{fd, POLLIN, 0};
+        if (fd < 0 || ::poll(&waiting, 1, 20) <= 0) {
+            if (fd < 0) ::poll(nullptr, 0, 20);
+            continue;
         }
-        disconnect();
-    }
-
-private:
-    // False when the card was pulled after its last update.
-    bool serveOnce() {
-        pollfd waiting{fd_, POLLIN, 0};
-        if (::poll(&waiting, 1, 20) <= 0) return true;
         uint8_t chunk[4096];
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (got < 0 && errno == EINTR) return true;
-        if (got <= 0) return disconnect(), true;  // the reader side went away; connect again later
+        const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {  // the reader side went away; connect again later
+            disconnect();
+            continue;
+        }
         // The reader driver sends a message's length and its bytes as two
         // writes, so a delayed acknowledgement here would hold up the second.
         // Linux re-arms delayed ACKs, hence after every receive.
         const int on = 1;
-        ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-        frames_.feed(chunk, static_cast<size_t>(got));
-        while (fd_ >= 0) {
-            const auto message = frames_.next();
+        ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+        frames.feed(chunk, static_cast<size_t>(got));
+        while (fd >= 0) {
+            const auto message = frames.next();
             if (!message) break;
-            const uint32_t before = card_.updates();
-            const auto reply = card_.handle(*message);
-            if (options_.latencyMs > 0) ::poll(nullptr, 0, options_.latencyMs);
-            if (card_.updates() != before) saveImage(options_.image, card_.image());
-            if (reply && !sendAll(fd_, *VpcdFrameReader::frame(*reply))) disconnect();
-            if (card_.updates() != before && card_.updates() == options_.pullAfterUpdates) return disconnect(), false;
+            const uint32_t before = card.updates();
+            const auto reply = card.handle(*message);
+            if (card.updates() != before) save();
+            if (reply && !sendAll(fd, *VpcdFrameReader::frame(*reply))) disconnect();
+            if (card.updates() != before && card.updates() == pullAfterUpdates) inserted = false, disconnect();
         }
-        return true;
     }
-
-    void disconnect() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        frames_ = VpcdFrameReader();
-    }
-
-    Options options_;
-    MemoryCardEmulator card_;
-    VpcdFrameReader frames_;
-    int fd_ = -1;
-};
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    const Options options(argc, argv);
-    installHandlers();
-    Session(options).run();
+    disconnect();
     return 0;
 }

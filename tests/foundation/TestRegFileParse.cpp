@@ -39,25 +39,34 @@ std::string rewrite(const platform::RegFileDocument& doc) {
 
 }  // namespace
 
+// Read back, the editor's own export is written again line for line: its hex
+// lists wrap where the editor wraps them (TMP and TEMP as it exports them).
 TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor_and_the_older_ansi_form) {
-    const std::string unicode = editorExport(
-        u"Windows Registry Editor Version 5.00\n"
-        u"\n"
-        u"[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\n"
-        u"\"lng\"=dword:00000002\n"
-        u"\"quote\"=\"C:\\\\say \\\"hi\\\"\"\n"
-        u"@=\"Gr\u00fc\u00dfe \u20ac\"\n"
-        u"\"exp\"=hex(2):25,00,41,00,25,00,00,00\n"
-        u"\"long\"=hex:00,10,\\\n  a0,ff\n");  // wrapped as the editor wraps long lists
+    const std::string head =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\n"
+        "\"lng\"=dword:00000002\n\"quote\"=\"C:\\\\say \\\"hi\\\"\"\n";
+    const std::string lists =
+        "\"exp\"=hex(2):25,00,41,00,25,00,00,00\n"
+        "\"TMP\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,49,00,4c,00,\\\n"
+        "  45,00,25,00,5c,00,41,00,70,00,70,00,44,00,61,00,74,00,61,00,5c,00,4c,00,6f,\\\n"
+        "  00,63,00,61,00,6c,00,5c,00,54,00,65,00,6d,00,70,00,00,00\n"
+        "\"TEMP\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,49,00,4c,\\\n"
+        "  00,45,00,25,00,5c,00,41,00,70,00,70,00,44,00,61,00,74,00,61,00,5c,00,4c,00,\\\n"
+        "  6f,00,63,00,61,00,6c,00,5c,00,54,00,65,00,6d,00,70,00,00,00\n"
+        "\"bin\"=hex:00,10,a0,ff\n";
+    const auto wide = [](const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); };
+    const std::string unicode = editorExport(wide(head) + u"@=\"Gr\u00fc\u00dfe \u20ac\"\n" + wide(lists));
     // In the ANSI form text is Windows-1252 and hex(2) is ANSI bytes, not UTF-16.
     const std::string ansi = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"
                              "\"name\"=\"J\xFCrgen \x80\"\r\n\"exp\"=hex(2):25,41,25,00\r\n";
+    const std::string temp = sz("%USERPROFILE%\\AppData\\Local\\Temp");
     const struct { const std::string& file; const char* name; uint32_t type; std::string data; } rows[] = {
         {unicode, "lng", REG_DWORD, std::string("\x02\0\0\0", 4)},
         {unicode, "quote", REG_SZ, sz("C:\\say \"hi\"")},
         {unicode, "", REG_SZ, std::string("Gr\xFC\xDF" "e \x80\0", 8)},
         {unicode, "exp", 2, std::string("%A%\0", 4)},
-        {unicode, "long", REG_BINARY, std::string("\x00\x10\xA0\xFF", 4)},
+        {unicode, "TMP", 2, temp}, {unicode, "TEMP", 2, temp},
+        {unicode, "bin", REG_BINARY, std::string("\x00\x10\xA0\xFF", 4)},
         {ansi, "name", REG_SZ, std::string("J\xFCrgen \x80\0", 9)},
         {ansi, "exp", 2, std::string("%A%\0", 4)}};
     for (const auto& row : rows) {
@@ -65,6 +74,7 @@ TEST(RegFileParser, reads_a_unicode_export_of_the_registry_editor_and_the_older_
         EXPECT_TRUE(doc.recognised && doc.unreadableLines == 0) << row.name;
         EXPECT_EQ(value(doc.tree, kProductKey, row.name), std::make_pair(row.type, row.data)) << row.name;
     }
+    EXPECT_EQ(rewrite(RegFileParser::parse(unicode, HKEY_CURRENT_USER)), head + "@=\"Grüße €\"\n" + lists + "\n");
 }
 
 TEST(RegFileParser, deletions_in_an_imported_file) {

@@ -54,22 +54,16 @@ bool lockIsFree(const std::string& lockPath) {
 }  // namespace
 
 TEST(RegFileLocation, follows_the_environment_at_each_use) {
-    const auto path = [](uint32_t root) { return platform::registryFilePath(root); };
-    {
-        ScopedEnv dir("ORVEXCARD_REGISTRY_DIR", "/srv/reg");
-        EXPECT_EQ(path(HKEY_CURRENT_USER), "/srv/reg/HKCU.reg");
-        EXPECT_EQ(path(HKEY_LOCAL_MACHINE), "/srv/reg/HKLM.reg");
-    }
-    ScopedEnv dir("ORVEXCARD_REGISTRY_DIR", nullptr);
+    const struct { const char* dir; const char* xdg; const char* hkcu; const char* hklm; } rows[] = {
+        {"/srv/reg", "/cfg", "/srv/reg/HKCU.reg", "/srv/reg/HKLM.reg"},
+        {nullptr, "/cfg", "/cfg/Tessovanwerk/HKCU.reg", "/etc/Tessovanwerk/HKLM.reg"},
+        {nullptr, nullptr, "/home/op/.config/Tessovanwerk/HKCU.reg", "/etc/Tessovanwerk/HKLM.reg"},
+        {nullptr, "relative", "/home/op/.config/Tessovanwerk/HKCU.reg", "/etc/Tessovanwerk/HKLM.reg"}};
     ScopedEnv home("HOME", "/home/op");
-    {
-        ScopedEnv xdg("XDG_CONFIG_HOME", "/cfg");
-        EXPECT_EQ(path(HKEY_CURRENT_USER), "/cfg/Tessovanwerk/HKCU.reg");
-        EXPECT_EQ(path(HKEY_LOCAL_MACHINE), "/etc/Tessovanwerk/HKLM.reg");
-    }
-    for (const char* xdg : {static_cast<const char*>(nullptr), "relative"}) {
-        ScopedEnv env("XDG_CONFIG_HOME", xdg);
-        EXPECT_EQ(path(HKEY_CURRENT_USER), "/home/op/.config/Tessovanwerk/HKCU.reg");
+    for (const auto& row : rows) {
+        ScopedEnv dir("ORVEXCARD_REGISTRY_DIR", row.dir), xdg("XDG_CONFIG_HOME", row.xdg);
+        EXPECT_EQ(platform::registryFilePath(HKEY_CURRENT_USER), row.hkcu);
+        EXPECT_EQ(platform::registryFilePath(HKEY_LOCAL_MACHINE), row.hklm);
     }
 }
 
@@ -125,28 +119,22 @@ TEST(RegFileStore, reads_a_file_replaced_while_running_and_writes_through_a_link
 
 TEST(RegFileStore, a_write_from_another_process_is_not_lost) {
     ScopedRegistryDir d;
-    constexpr int kRounds = 150;
     const auto writeAll = [](const std::string& prefix, uint32_t type) {
         platform::RegFileStore store;
-        clsRegistry r(store);
-        for (int i = 0; i < kRounds; ++i)
-            r.WriteRegistry(HKEY_CURRENT_USER, kKey, prefix + std::to_string(i), type, int64_t{i});
+        for (int i = 0; i < 150; ++i)
+            clsRegistry(store).WriteRegistry(HKEY_CURRENT_USER, kKey, prefix + std::to_string(i), type, int64_t{i});
     };
     const pid_t child = fork();
-    if (child == 0) {
-        writeAll("child", REG_SZ);
-        _exit(0);
-    }
+    if (child == 0) writeAll("child", REG_SZ), _exit(0);
     writeAll("parent", REG_DWORD);
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     int missing = 0;
-    for (int i = 0; i < kRounds; ++i) {
+    for (int i = 0; i < 150; ++i) {
         char padded[16];
         std::snprintf(padded, sizeof padded, "%03d", i);
-        missing += read("child" + std::to_string(i)) != std::to_string(i);
-        missing += read("parent" + std::to_string(i)) != padded;
+        missing += (read("child" + std::to_string(i)) != std::to_string(i)) + (read("parent" + std::to_string(i)) != padded);
     }
     EXPECT_EQ(missing, 0);
 }

@@ -30,16 +30,12 @@ TEST(windows1252, round_trip_replacement_and_base_names) {
 }
 
 TEST(textTable, every_offset_in_both_languages_and_lookup_by_base) {
-    const std::pair<int, int> ranges[] = {{97, 98},   {100, 113}, {151, 152}, {201, 205},
-                                          {301, 302}, {401, 406}, {501, 505}, {601, 612},
-                                          {614, 618}, {701, 702}, {801, 801}, {901, 903},
-                                          {7001, 7017},
-                                          {9001, 9031}, {9040, 9073}};  // command-line texts
+    const std::pair<int, int> ranges[] = {{97, 98},   {100, 113}, {151, 152}, {201, 205}, {301, 302},
+                                          {401, 406}, {501, 505}, {601, 612}, {614, 618}, {701, 702},
+                                          {801, 801}, {901, 903}, {7001, 7017}, {9001, 9031}, {9040, 9073}};
     for (const auto& [first, last] : ranges)
-        for (int o = first; o <= last; ++o) {
-            EXPECT_TRUE(resourceText(kLanguageGerman + o).has_value()) << o;
-            EXPECT_TRUE(resourceText(kLanguageEnglish + o).has_value()) << o;
-        }
+        for (int o = first; o <= last; ++o)
+            EXPECT_TRUE(resourceText(kLanguageGerman + o) && resourceText(kLanguageEnglish + o)) << o;
     EXPECT_FALSE(resourceText(kLanguageEnglish + 613).has_value());
     setLanguageBase(kLanguageEnglish);
     EXPECT_EQ(resText(102), "Card reader");
@@ -55,8 +51,7 @@ TEST(crc16, known_answer_and_word_text_bounds) {
     EXPECT_EQ(crc16("123456789"), 0xBB3D);
     EXPECT_EQ(crc16(""), 0);
     EXPECT_EQ(crcWordToText(0x1234), std::string("\x34\x12"));
-    EXPECT_EQ(crcWordToText(65536), "");
-    EXPECT_EQ(crcWordToText(-1), "");
+    EXPECT_EQ(crcWordToText(65536) + crcWordToText(-1), "");
     EXPECT_EQ(crcTextToWord(std::string("\x34\x12\x99")), 0x1234);
     EXPECT_EQ(crcTextToWord("x"), -1);
     for (int n = 0; n <= 65535; ++n) ASSERT_EQ(crcTextToWord(crcWordToText(n)), n) << n;

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/pcsc/PcscBackend.h"
 #include "support/TestEnvironment.h"
@@ -36,29 +35,27 @@ constexpr const char* kPcscdSocket = "/run/pcscd/pcscd.comm";
 // socket directory is private, so a system pcscd outside does not count.
 bool socketServed() {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", kPcscdSocket);
     const bool served = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0) ::close(fd);
+    ::close(fd);
     return served;
 }
 
-// Binds to the port (0: any) and returns the port bound, or 0.
-int bindPort(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    socklen_t size = sizeof address;
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
-    ::close(fd);
-    return bound ? ntohs(address.sin_port) : 0;
-}
-
-// The driver serves two slots, on the configured port and the next one.
+// The driver serves two slots, on the configured port and the next one:
+// a port from the system whose next one is free too, or 0.
 int freePortPair() {
+    const auto bindPort = [](int port) {  // the port bound (0: any), or 0
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        socklen_t size = sizeof address;
+        const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                           ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+        ::close(fd);
+        return bound ? ntohs(address.sin_port) : 0;
+    };
     for (int attempt = 0; attempt < 50; ++attempt) {
         const int port = bindPort(0);
         if (port > 0 && port < 65535 && bindPort(port + 1) > 0) return port;
@@ -67,15 +64,13 @@ int freePortPair() {
 }
 
 std::string logTail() {
-    std::ifstream in(pcscd.logPath);
-    const std::string all{std::istreambuf_iterator<char>(in), {}};
+    const std::string all = readFileBytes(pcscd.logPath);
     return all.substr(all.size() > 2000 ? all.size() - 2000 : 0);
 }
 
 bool readerListed() {
-    platform::PcscBackend backend;
     std::vector<std::string> names;
-    return backend.listReaders(names).ok() && std::ranges::find(names, pcscd.readerName) != names.end();
+    return platform::PcscBackend().listReaders(names).ok() && std::ranges::find(names, pcscd.readerName) != names.end();
 }
 
 // Empty on success; otherwise why pcscd could not be brought up.
@@ -91,10 +86,8 @@ std::string startPcscd(const std::string& dir) {
     fs::create_directories(dir + "/reader.conf.d");
     char port[16];
     std::snprintf(port, sizeof port, "0x%X", static_cast<unsigned>(pcscd.port));
-    if (!(std::ofstream(dir + "/reader.conf.d/vpcd") << "FRIENDLYNAME \"" << kFriendlyName << "\"\nDEVICENAME /dev/null:"
-                                                     << port << "\nLIBPATH " << ORVEX_VPCD_DRIVER << "\nCHANNELID "
-                                                     << port << "\n"))
-        return "cannot write the reader configuration in " + dir;
+    writeFileBytes(dir + "/reader.conf.d/vpcd", std::string("FRIENDLYNAME \"") + kFriendlyName + "\"\nDEVICENAME /dev/null:" +
+                                                    port + "\nLIBPATH " + ORVEX_VPCD_DRIVER + "\nCHANNELID " + port + "\n");
     pcscd.logPath = dir + "/pcscd.log";
     if (!pcscd.process.start({ORVEX_PCSCD_PATH, "--foreground", "--config", dir + "/reader.conf.d"}, pcscd.logPath, pcscd.logPath))
         return "pcscd could not be started";
@@ -120,10 +113,9 @@ void PcscdTest::TearDown() {
 
 const std::string& PcscdTest::readerName() const { return pcscd.readerName; }
 
-void PcscdTest::startCard(unsigned pullAfterUpdates, int latencyMs) {
+void PcscdTest::startCard(unsigned pullAfterUpdates) {
     ASSERT_TRUE(emulator_.start({ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_,
-                                 "--pull-after-updates", std::to_string(pullAfterUpdates), "--latency-ms",
-                                 std::to_string(latencyMs)},
+                                 "--pull-after-updates", std::to_string(pullAfterUpdates)},
                                 imagePath_ + ".log", imagePath_ + ".log"));
     ASSERT_TRUE(waitForPresence(CardPresence::Present)) << logTail();
 }

@@ -20,9 +20,9 @@ protected:
     void TearDown() override;
 
     const std::string& readerName() const;
-    // Starts the emulator (pulling the card after that many updates, 0: never;
-    // each answer taking latencyMs); returns once pcscd sees the card.
-    void startCard(unsigned pullAfterUpdates = 0, int latencyMs = 0);
+    // Starts the emulator (pulling the card after that many updates, 0:
+    // never); returns once pcscd sees the card.
+    void startCard(unsigned pullAfterUpdates = 0);
     // Pulls or inserts the emulated card; true once pcscd has seen it.
     bool pullCard();
     bool insertCard();

@@ -23,14 +23,11 @@ public:
         std::vector<std::string> readersUsed;
         uint32_t lastWaitMs = 0;
         int releases = 0;
-        int holds = 0;  // exclusive holds begun and not yet ended
     };
 
     explicit FakeBackend(State& state) : s_(state) {}
 
-    Status listReaders(std::vector<std::string>& names) override {
-        return call([&] { names = s_.readers; });
-    }
+    Status listReaders(std::vector<std::string>& names) override { return call([&] { names = s_.readers; }); }
     Status cardPresence(const std::string& reader, uint32_t waitMs, platform::CardPresence& presence) override {
         s_.lastWaitMs = waitMs;
         return call([&] { presence = s_.presence; }, &reader);
@@ -52,10 +49,8 @@ public:
         return call([&] { s_.memory.replace(offset, data.size(), data); }, &reader);
     }
     void release(const std::string&) override { ++s_.releases; }
-    Status beginExclusive(const std::string& reader) override {
-        return call([&] { ++s_.holds; }, &reader);
-    }
-    void endExclusive(const std::string&) override { --s_.holds; }
+    Status beginExclusive(const std::string& reader) override { return call([] {}, &reader); }
+    void endExclusive(const std::string&) override {}
 
 private:
     void inCard(size_t offset, size_t length) const {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/registry/FileLock.h"
 #include "platform/sim/SimDirectory.h"
 #include "platform/sim/SimFaults.h"
 #include "platform/sim/SimulatedBackend.h"
@@ -83,38 +84,36 @@ TEST_F(SimulatedBackendTest, ACardFileOfTheWrongSizeIsNoUsableCardAndReadOnlyRef
     EXPECT_TRUE(backend.read("ro", 0, 1, bytes).ok());
 }
 
+// The card leaves right after the Nth write; a card put in again, or taken
+// out before its pull and put back, counts its writes afresh.
 TEST_F(SimulatedBackendTest, PullAfterWritesPullsTheCardRightAfterTheNthWrite) {
     const std::string dir = addReader("r", std::string(16384, '\0'), "pull_after_writes=2\n");
+    const auto reinsert = [&](const char* from) { fs::rename(dir + from, dir + "/card.bin"); };
     EXPECT_TRUE(backend.write("r", 0, "a").ok());
     EXPECT_EQ(presence("r"), CardPresence::Present);
     EXPECT_TRUE(backend.write("r", 1, "b").ok());
     EXPECT_EQ(presence("r"), CardPresence::Absent);
-    EXPECT_FALSE(fs::exists(dir + "/card.bin"));
     EXPECT_EQ(readFileBytes(dir + "/card.pulled.bin").substr(0, 2), "ab");
     EXPECT_EQ(backend.write("r", 2, "c").fault(), BackendFault::NoCard);
     EXPECT_EQ(backend.read("r", 0, 1, bytes).fault(), BackendFault::NoCard);
-
-    // A reinserted card counts its writes afresh.
-    fs::rename(dir + "/card.pulled.bin", dir + "/card.bin");
+    reinsert("/card.pulled.bin");
     EXPECT_TRUE(backend.write("r", 2, "c").ok());
-    EXPECT_EQ(presence("r"), CardPresence::Present);
     EXPECT_TRUE(backend.write("r", 3, "d").ok());
     EXPECT_EQ(presence("r"), CardPresence::Absent);
-
-    // So does a card taken out before the pull and put back.
-    fs::rename(dir + "/card.pulled.bin", dir + "/card.bin");
+    reinsert("/card.pulled.bin");
     EXPECT_TRUE(backend.write("r", 4, "x").ok());
-    fs::rename(dir + "/card.bin", dir + "/out.bin");
-    EXPECT_EQ(presence("r"), CardPresence::Absent);
-    fs::rename(dir + "/out.bin", dir + "/card.bin");
-    EXPECT_TRUE(backend.write("r", 4, "e").ok());
-    EXPECT_EQ(presence("r"), CardPresence::Present);
+    for (const bool polled : {true, false}) {  // the card's absence seen by a poll, then by a write
+        fs::rename(dir + "/card.bin", dir + "/out.bin");
+        EXPECT_TRUE(polled ? presence("r") == CardPresence::Absent : !backend.write("r", 4, "y").ok());
+        reinsert("/out.bin");
+        EXPECT_TRUE(backend.write("r", 4, "e").ok());
+        EXPECT_EQ(presence("r"), CardPresence::Present) << polled;
+    }
     EXPECT_TRUE(backend.write("r", 5, "f").ok());
     EXPECT_EQ(presence("r"), CardPresence::Absent);
-
     // With 0 the first write already finds the card gone.
     writeFileBytes(dir + "/faults", "pull_after_writes=0\n");
-    fs::rename(dir + "/card.pulled.bin", dir + "/card.bin");
+    reinsert("/card.pulled.bin");
     EXPECT_EQ(backend.write("r", 6, "g").fault(), BackendFault::NoCard);
     EXPECT_EQ(readFileBytes(dir + "/card.pulled.bin").substr(0, 7), std::string("abcdef\0", 7));
 }
@@ -135,18 +134,16 @@ TEST_F(SimulatedBackendTest, CorruptWriteAtKeepsThatByteWithItsLowestBitFlipped)
 }
 
 TEST(SimFaults, KeysValuesAndNoise) {
-    SimFaults faults =
-        SimFaults::parse("# comment\r\n\n latency_ms = 25 \npull_after_writes=3\r\nread_only=1\nbogus=9\n"
-                         "corrupt_write_at=0\n");
+    SimFaults faults = SimFaults::parse("# comment\r\n\n latency_ms = 25 \npull_after_writes=3\r\nread_only=1\nbogus=9\n"
+                                        "corrupt_write_at=0\n");
     EXPECT_EQ(faults.latencyMs, 25u);
     EXPECT_EQ(faults.pullAfterWrites, 3u);
     EXPECT_TRUE(faults.readOnly);
     EXPECT_EQ(faults.corruptWriteAt, 0u);
-    faults = SimFaults::parse("latency_ms=-5\npull_after_writes=x\nread_only=2\nlatency_ms\n=4\n");
-    EXPECT_EQ(faults.latencyMs, 0u) << "malformed values are ignored";
-    EXPECT_FALSE(faults.pullAfterWrites.has_value());
-    EXPECT_FALSE(faults.readOnly);
-    EXPECT_FALSE(SimFaults::parse("corrupt_write_at=-1\n").corruptWriteAt.has_value());
+    // Malformed values are ignored; a latency is bounded.
+    faults = SimFaults::parse("latency_ms=-5\npull_after_writes=x\nread_only=2\nlatency_ms\n=4\ncorrupt_write_at=-1\n");
+    EXPECT_EQ(faults.latencyMs, 0u);
+    EXPECT_FALSE(faults.pullAfterWrites || faults.readOnly || faults.corruptWriteAt);
     EXPECT_FALSE(SimFaults::parse("pull_after_writes=99999999999\n").pullAfterWrites.has_value());
     EXPECT_EQ(SimFaults::parse("latency_ms=999999999").latencyMs, SimFaults::kMaxLatencyMs);
 }
@@ -175,6 +172,33 @@ TEST(SimDirectory, a_pulled_card_goes_back_whole_and_names_that_are_not_one_fold
     ASSERT_TRUE(sim.plug("Only").ok());
     ASSERT_TRUE(sim.init().ok());
     EXPECT_EQ(sim.readers(), std::vector<std::string>{"Only"});
+}
+
+// The lock file every card operation on the simulated reader takes: a second
+// holder, even in the same process, is refused until the first lets go.
+TEST(FileLock, a_second_holder_is_busy_until_the_first_releases_and_a_missing_folder_fails) {
+    const std::string path = makeTempDir("lock") + "/card.lock";
+    platform::FileLock first, second;
+    ASSERT_EQ(first.tryAcquire(path), platform::FileLock::Attempt::Taken);
+    EXPECT_TRUE(first.held());
+    EXPECT_EQ(second.tryAcquire(path), platform::FileLock::Attempt::Busy);
+    EXPECT_FALSE(second.held());
+    EXPECT_FALSE(second.acquire(path, 20));
+    first.release();
+    EXPECT_FALSE(first.held());
+    EXPECT_EQ(second.tryAcquire(path), platform::FileLock::Attempt::Taken);
+    {
+        platform::FileLock third;
+        EXPECT_EQ(third.tryAcquire(path), platform::FileLock::Attempt::Busy);
+    }
+    second.release();
+    {
+        platform::FileLock third;
+        EXPECT_TRUE(third.acquire(path, 20));
+    }
+    EXPECT_EQ(first.tryAcquire(path), platform::FileLock::Attempt::Taken);
+    platform::FileLock elsewhere;
+    EXPECT_EQ(elsewhere.tryAcquire(path + ".d/none/x.lock"), platform::FileLock::Attempt::Failed);
 }
 
 }  // namespace

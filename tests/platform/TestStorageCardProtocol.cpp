@@ -1,3 +1,4 @@
+// The APDUs of a memory card through PC/SC, and the names of PC/SC codes.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +12,10 @@ namespace {
 using namespace platform;
 using Answer = std::function<BackendStatus(const ApduBytes&, ApduBytes&)>;
 
+Answer always(ApduBytes reply) {
+    return [reply](const ApduBytes&, ApduBytes& response) { return response = reply, BackendStatus::success(); };
+}
+
 // Answers like a good card (the bytes asked for and 90 00) unless told
 // otherwise; records every command.
 struct FakeCard final : ApduTransmitter {
@@ -20,36 +25,28 @@ struct FakeCard final : ApduTransmitter {
         return BackendStatus::success();
     };
     std::vector<ApduBytes> commands;
-
     BackendStatus transmit(const ApduBytes& command, ApduBytes& response) override {
         commands.push_back(command);
         return answer(command, response);
     }
 };
 
-Answer always(ApduBytes reply) {
-    return [reply](const ApduBytes&, ApduBytes& response) {
-        response = reply;
-        return BackendStatus::success();
-    };
-}
-
-// The commands cover [from, to) in order, every update inside one page.
-void expectCovered(const std::vector<ApduBytes>& commands, uint32_t from, uint32_t to) {
-    for (const auto& command : commands) {
-        const uint32_t at = (command[2] << 8) | command[3];
-        EXPECT_EQ(at, from);
-        if (command[1] == 0xD6) {
-            EXPECT_EQ(at / 64, (at + command[4] - 1) / 64) << "update at " << at << " crosses a page";
-            EXPECT_EQ(command.size(), 5u + command[4]);
-        }
-        from += command[4];
-    }
-    EXPECT_EQ(from, to);
-}
-
 class StorageCardProtocolTest : public ::testing::Test {
 protected:
+    // The commands so far cover [from, to) in order, every update inside one page.
+    void expectCovered(uint32_t from, uint32_t to) {
+        for (const auto& command : card.commands) {
+            const uint32_t at = (command[2] << 8) | command[3];
+            EXPECT_EQ(at, from);
+            if (command[1] == 0xD6) {
+                EXPECT_EQ(at / 64, (at + command[4] - 1) / 64) << "update at " << at << " crosses a page";
+                EXPECT_EQ(command.size(), 5u + command[4]);
+            }
+            from += command[4];
+        }
+        EXPECT_EQ(from, to);
+        card.commands.clear();
+    }
     FakeCard card;
     StorageCardProtocol protocol{card};
     std::string bytes;
@@ -60,11 +57,10 @@ TEST_F(StorageCardProtocolTest, FewestPiecesOfAtMost255BytesAndUpdatesInsideOneP
     EXPECT_EQ(bytes.size(), 16384u);
     ASSERT_EQ(card.commands.size(), 65u);  // 64 x 255 + 64
     EXPECT_EQ(card.commands.back()[4], 64);
-    expectCovered(card.commands, 0, 16384);
-    card.commands.clear();
+    expectCovered(0, 16384);
     ASSERT_TRUE(protocol.write(100, std::string(512, 'x')).ok());
     ASSERT_EQ(card.commands.size(), 9u);  // 100..127, seven whole pages, 576..611
-    expectCovered(card.commands, 100, 612);
+    expectCovered(100, 612);
     EXPECT_EQ(StorageCardProtocol::writePieces(0, 16384).size(), 256u);
     EXPECT_EQ(StorageCardProtocol::writePieces(63, 2), (std::vector<CardPiece>{{63, 1}, {64, 1}}));
     EXPECT_EQ(StorageCardProtocol::readPieces(10, 510), (std::vector<CardPiece>{{10, 255}, {265, 255}}));
@@ -72,7 +68,6 @@ TEST_F(StorageCardProtocolTest, FewestPiecesOfAtMost255BytesAndUpdatesInsideOneP
 }
 
 TEST_F(StorageCardProtocolTest, WrongAnswersFailAndDeliverNothing) {
-    struct Row { const char* name; Answer answer; bool write; BackendFault fault; const char* named; };
     const Answer shortAnswer = [](const ApduBytes& command, ApduBytes& response) {
         response.assign(command[4] - 1u, 0x11);
         response.insert(response.end(), {0x90, 0x00});
@@ -81,7 +76,7 @@ TEST_F(StorageCardProtocolTest, WrongAnswersFailAndDeliverNothing) {
     const Answer removed = [](const ApduBytes&, ApduBytes&) {
         return BackendStatus::failure(BackendFault::NoCard, "SCardTransmit: SCARD_W_REMOVED_CARD");
     };
-    const Row rows[] = {
+    const struct { const char* name; Answer answer; bool write; BackendFault fault; const char* named; } rows[] = {
         {"short answer", shortAnswer, false, BackendFault::Card, ""},
         {"long answer to a read", always({1, 2, 3, 0x90, 0x00}), false, BackendFault::Card, ""},
         {"long answer to an update", always({1, 2, 3, 0x90, 0x00}), true, BackendFault::Card, ""},
@@ -89,7 +84,7 @@ TEST_F(StorageCardProtocolTest, WrongAnswersFailAndDeliverNothing) {
         {"bad status word", always({0x6A, 0x82}), false, BackendFault::Card, "6A82"},
         {"transport failure", removed, true, BackendFault::NoCard, "SCARD_W_REMOVED_CARD"},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         card.answer = row.answer;
         bytes = "untouched";
         const BackendStatus status = row.write ? protocol.write(0, "ab") : protocol.read(0, 2, bytes);
@@ -97,13 +92,12 @@ TEST_F(StorageCardProtocolTest, WrongAnswersFailAndDeliverNothing) {
         EXPECT_NE(status.text().find(row.named), std::string::npos) << row.name << ": " << status.text();
         EXPECT_EQ(bytes, "untouched") << row.name;
     }
-}
-
-TEST_F(StorageCardProtocolTest, ABadStatusWordStopsTheWriteAndIsNamed) {
+    // A bad status word stops a write where it came and is named.
     card.answer = [this](const ApduBytes&, ApduBytes& response) {
         response = card.commands.size() == 2 ? ApduBytes{0x65, 0x81} : ApduBytes{0x90, 0x00};
         return BackendStatus::success();
     };
+    card.commands.clear();
     const BackendStatus status = protocol.write(0, std::string(256, 'x'));
     EXPECT_EQ(status.fault(), BackendFault::Card);
     EXPECT_NE(status.text().find("6581"), std::string::npos) << status.text();

@@ -32,7 +32,7 @@ public:
         std::optional<int32_t> value{};      // context or card state
         std::optional<std::string> bytes{};  // MCardReadMemory buffer
         std::optional<uint32_t> length{};    // MCardReadMemory length
-        bool unavailable = false;          // throw DriverUnavailable instead
+        bool unavailable = false;            // throw DriverUnavailable instead
     };
 
     void script(const std::string& function, Answer answer) { scripts_[function].push_back(std::move(answer)); }
@@ -63,23 +63,19 @@ public:
         if (readers.empty()) return 0x8010002Eu;  // PC/SC: no reader attached
         std::string list;
         for (const auto& name : readers) list += name + '\0';
-        list += '\0';
-        length = static_cast<uint32_t>(std::min(list.size(), buffer.size()));
-        buffer.replace(0, length, list, 0, length);
+        length = static_cast<uint32_t>(std::min(list.size() + 1, buffer.size()));
+        buffer.replace(0, length, list + '\0', 0, length);
         return kOk;
     }
-    Code SCardReleaseContext(int32_t context) override {
-        return plain(enter("SCardReleaseContext", {context}));
-    }
+    Code SCardReleaseContext(int32_t context) override { return plain("SCardReleaseContext", {context}); }
     Code MCardInitialize(int32_t scardContext, const std::string& readerName, int32_t& mcardContext,
                          uint32_t& version) override {
         const auto a = enter("MCardInitialize", {scardContext, mcardContext, version}, readerName);
         if (a && a->code != kOk) return a->code;
-        mcardContext = 7;
-        version = 3;
+        mcardContext = 7, version = 3;
         return kOk;
     }
-    Code MCardShutdown(int32_t mcardContext) override { return plain(enter("MCardShutdown", {mcardContext})); }
+    Code MCardShutdown(int32_t mcardContext) override { return plain("MCardShutdown", {mcardContext}); }
     Code MCardConnect(int32_t mcardContext, uint32_t connectMode, uint8_t type, int32_t& cardHandle) override {
         const auto a = enter("MCardConnect", {mcardContext, connectMode, type, cardHandle});
         if (a && a->code != kOk) return a->code;
@@ -94,7 +90,7 @@ public:
         return kOk;
     }
     Code MCardDisconnect(int32_t cardHandle, uint32_t disposition) override {
-        return plain(enter("MCardDisconnect", {cardHandle, disposition}));
+        return plain("MCardDisconnect", {cardHandle, disposition});
     }
     Code MCardWaitForCardState(int32_t mcardContext, uint32_t expectedState, int32_t& state,
                                uint32_t timeoutMs) override {
@@ -122,12 +118,8 @@ public:
         memory.replace(offset, length, data, 0, length);
         return kOk;
     }
-    Code MCardBeginTransaction(int32_t cardHandle) override {
-        return plain(enter("MCardBeginTransaction", {cardHandle}));
-    }
-    Code MCardEndTransaction(int32_t cardHandle) override {
-        return plain(enter("MCardEndTransaction", {cardHandle}));
-    }
+    Code MCardBeginTransaction(int32_t cardHandle) override { return plain("MCardBeginTransaction", {cardHandle}); }
+    Code MCardEndTransaction(int32_t cardHandle) override { return plain("MCardEndTransaction", {cardHandle}); }
 
 private:
     // Records the call and takes its scripted answer; throws for a missing library.
@@ -140,7 +132,10 @@ private:
         if (answer.unavailable) throw platform::DriverUnavailable("scripted: " + function);
         return answer;
     }
-    static Code plain(const std::optional<Answer>& a) { return a ? a->code : kOk; }
+    Code plain(const std::string& function, std::vector<int64_t> numbers) {
+        const auto a = enter(function, std::move(numbers));
+        return a ? a->code : kOk;
+    }
     bool inMemory(uint32_t offset, uint32_t length) const {
         return offset <= memory.size() && length <= memory.size() - offset;
     }

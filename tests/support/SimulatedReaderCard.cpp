@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 
 #include "TestEnvironment.h"
@@ -17,8 +16,7 @@ namespace orvex::test {
 
 namespace fs = std::filesystem;
 
-SimulatedReaderCard::SimulatedReaderCard()
-    : root_(makeTempDir("sim")), dir_(root_ + "/Sim Reader 0") {
+SimulatedReaderCard::SimulatedReaderCard() : root_(makeTempDir("sim")), dir_(root_ + "/Sim Reader 0") {
     fs::create_directories(dir_);
     platform::setBackendLogSink([](const std::string&) {});
 }
@@ -32,17 +30,11 @@ void SimulatedReaderCard::insert(const std::string& image, const std::string& fa
     writeFileBytes(dir_ + "/faults", faults);
 }
 
-std::unique_ptr<reader> SimulatedReaderCard::startDriver(bool scm,
-                                                         platform::VirtualEventLoop& loop) const {
+std::unique_ptr<reader> SimulatedReaderCard::startDriver(bool scm, platform::VirtualEventLoop& loop) const {
     auto sim = std::make_unique<platform::SimulatedBackend>(root_);
     std::unique_ptr<reader> driver;
-    if (scm) {
-        driver = std::make_unique<readerSCM>(
-            std::make_shared<platform::MemoryCardApi>(std::move(sim)), loop);
-    } else {
-        driver = std::make_unique<readerChipdrive>(
-            std::make_shared<platform::TextCommandLibrary>(std::move(sim), "simulated"), loop);
-    }
+    if (scm) driver = std::make_unique<readerSCM>(std::make_shared<platform::MemoryCardApi>(std::move(sim)), loop);
+    else driver = std::make_unique<readerChipdrive>(std::make_shared<platform::TextCommandLibrary>(std::move(sim), "simulated"), loop);
     EXPECT_TRUE(driver->Start("Sim Reader"));
     for (int tick = 0; tick < 4 && driver->cardState() != state::kActive; ++tick)
         loop.advance(std::chrono::milliseconds(500));

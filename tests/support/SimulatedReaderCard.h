@@ -2,7 +2,9 @@
 // One reader folder of the simulated reader in a fresh directory, and either
 // driver started on it the way the programs start theirs, so a test can run
 // card operations through the real drivers and back end and look at the card
-// file afterwards, also after a pull_after_writes fault.
+// file afterwards, also after a pull_after_writes fault. While it lives, the
+// back end's failure lines (a pulled card makes many) are dropped instead of
+// going to standard error.
 #include <memory>
 #include <string>
 
@@ -13,8 +15,6 @@ namespace orvex::test {
 
 class SimulatedReaderCard {
 public:
-    // While it lives, the back end's failure lines (a pulled card makes many)
-    // are dropped instead of going to standard error.
     SimulatedReaderCard();
     ~SimulatedReaderCard();
 

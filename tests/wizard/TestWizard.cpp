@@ -1,4 +1,7 @@
-// The operator's paths through the real window on the simulated reader.
+// The operator's paths through the real window, offscreen, on the simulated
+// reader: each test in a private world of its own (settings in English with
+// fast polling and the SCM driver, the trace log, the simulated reader
+// directory), message boxes and the file dialog answered.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -6,16 +9,23 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
-#include <functional>
 #include <future>
-#include <memory>
-#include <optional>
 
-#include "WizardFixture.h"
+#include "cards/orvexcard.h"
+#include "foundation/clsRegistry.h"
 #include "platform/mcard/BackendLog.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/sim/SimDirectory.h"
+#include "readers/makeReader.h"
+#include "readers/readerChipdrive.h"
+#include "readers/readerSCM.h"
+#include "samplefile/SampleFileMaker.h"
+#include "samplefile/file7kx.h"
+#include "support/ScriptedSCard32Api.h"
+#include "support/TestEnvironment.h"
 #include "wizard/CommandLine.h"
 #include "wizard/ComponentCheck.h"
 #include "wizard/FileDialog.h"
@@ -23,13 +33,120 @@
 #include "wizard/Startup.h"
 #include "wizard/StatusMapping.h"
 #include "wizard/WebLink.h"
+#include "wizard/WizardText.h"
+#include "wizard/frmMain.h"
 
-using orvex::test::WizardWorld;
+using namespace orvex;
+using namespace orvex::test;
 using namespace orvex::wizard;
 
 namespace {
 
 constexpr int kWaitMs = 8000;
+constexpr const char* kReader = "OrvexCard Simulated Reader 0";
+
+// The text-command library under a Chipdrive driver: a reader that is always
+// there, a card of NUL bytes, and the card status word the test sets. With
+// refuseAssign the card gives its word only to a status query that follows a
+// device query, as the polling tick asks, and "failed" to any further one:
+// the tick reports the card, an assign that asks again is refused.
+class StatusLibrary final : public platform::SCard32Api {
+public:
+    std::string status = "active";
+    bool refuseAssign = false;
+
+    int32_t SCardComand(int32_t& handle, const std::string& command, int32_t& commandLength,
+                        const std::string& input, int32_t& inputLength, std::string& output,
+                        int32_t& outputLength) override {
+        if (command == "Card,Info,Status") library_.cardStatus = refuseAssign && !afterDeviceQuery_ ? "failed" : status;
+        afterDeviceQuery_ = command == "Device,Info,Status";
+        return library_.SCardComand(handle, command, commandLength, input, inputLength, output, outputLength);
+    }
+
+private:
+    ScriptedSCard32Api library_;
+    bool afterDeviceQuery_ = false;
+};
+
+// Settings for the user's key on the given driver ("MCARD" or "SCARD").
+std::string settingsFor(const std::string& api, int language = 2) {
+    return "\"api\"=\"" + api + "\"\r\n\"lng\"=dword:0000000" + std::to_string(language) + "\r\n";
+}
+
+class WizardWorld {
+public:
+    explicit WizardWorld(const std::string& settings = settingsFor("MCARD")) {
+        const std::string registry = dir() + "/registry";
+        std::filesystem::create_directories(registry);
+        writeTestSettings(registry, dir() + "/trace.log", settings);
+        qputenv("ORVEXCARD_REGISTRY_DIR", QByteArray::fromStdString(registry));
+        qputenv("ORVEXCARD_SIM", QByteArray::fromStdString(dir() + "/sim"));
+        qputenv("XDG_STATE_HOME", QByteArray::fromStdString(dir() + "/state"));
+        sim().init();
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        MessageBox::clearShown();
+    }
+    ~WizardWorld() {
+        window_.reset();
+        frmMain::setDriverMaker(makeReader);
+    }
+
+    // The window started as the program starts it (nothing when another copy ran).
+    frmMain* start(const QStringList& arguments = {}) {
+        window_ = startWizard(arguments);
+        return window_.get();
+    }
+    frmMain& window() { return *window_; }
+    void closeWindow() { window_.reset(); }
+
+    platform::SimDirectory sim() const { return platform::SimDirectory(dir() + "/sim"); }
+    void unplugAll() const {
+        for (const std::string& r : sim().readers()) sim().unplug(r);
+    }
+    void insert() const { sim().insert(kReader, std::string(16384, ' ')); }  // a blank card
+    std::string card() const { return readFileBytes(dir() + "/sim/" + kReader + "/card.bin"); }
+    void setFaults(const std::string& lines) const { writeFileBytes(dir() + "/sim/" + kReader + "/faults", lines); }
+    // From now on the window's driver is a Chipdrive driver over this library.
+    std::shared_ptr<StatusLibrary> statusLibrary() {
+        auto library = std::make_shared<StatusLibrary>();
+        frmMain::setDriverMaker([library](int32_t, platform::EventLoop& loop) {
+            return std::make_unique<readerChipdrive>(library, loop);
+        });
+        return library;
+    }
+    // Formats the inserted card as a drink (1) or station (2) card without the
+    // window; with a duration also loads the sample with these flags.
+    bool prepareCard(int32_t kind, const std::string& duration = {}, bool combine = false, bool placebo = false) {
+        platform::QtEventLoop loop;
+        readerSCM rd(platform::makeMCardApi(), loop);
+        orvexcard card;
+        if (!rd.Start(kReader) || !QTest::qWaitFor([&] { return rd.cardState() == state::kActive; }, 5000) ||
+            card.assign(rd) != -1 || !card.formatCard(kind, "ocard/2.1.0/1", 65535, true))
+            return false;
+        file7kx file;
+        return duration.empty() || (file.loadFromFile(sample().toStdString()) &&
+                                    card.writeFile7kx(file, kind, "Station", duration, combine, placebo));
+    }
+    // A sample file made for the test, and its bytes.
+    QString sample(const std::string& name = "calm.7kx", const std::string& creator = "OSC/3.6/10010") const {
+        writeFileBytes(dir() + "/" + name, sampleBytes(creator));
+        return QString::fromStdString(dir() + "/" + name);
+    }
+    static std::string sampleBytes(const std::string& creator = "OSC/3.6/10010") {
+        return sampleFileBytes({.creator = creator});
+    }
+
+    QString text(const char* label) const { return window_->findChild<QLabel*>(QString::fromLatin1(label))->text(); }
+    static std::string setting(const std::string& value) {
+        return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, value);
+    }
+    std::string trace() const { return readFileBytes(dir() + "/trace.log"); }
+    std::string dir() const { return dir_.path().toStdString(); }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<frmMain> window_;
+};
 
 template <typename T>
 T* child(frmMain& w, const char* name) {
@@ -51,11 +168,6 @@ QStringList messages() {
 std::optional<Qt::CursorShape> overrideCursor() {
     const QCursor* c = QApplication::overrideCursor();
     return c ? std::optional(c->shape()) : std::nullopt;
-}
-
-// Settings for a world on the given driver ("MCARD" or "SCARD"), in English.
-std::string driverSettings(const QString& api) {
-    return "\"api\"=\"" + api.toStdString() + "\"\r\n\"lng\"=dword:00000002\r\n";
 }
 
 size_t occurrences(const std::string& text, const std::string& part) {
@@ -122,15 +234,14 @@ private slots:
     void stateWordsReleaseTheCard_data();
     void stateWordsReleaseTheCard();
     void cardThatCannotBeAssignedIsToldOnce();
-    void stationCardStatusLines();
-    void durationAndCardTypeRules();
+    void stationCardLinesAndDurationRules();
     void sampleFromArgumentDropAndSecondCopy();
-    void settingsListEveryReader();
     void closingDuringWriteWaitsForIt_data();
     void closingDuringWriteWaitsForIt();
     void missingComponentStartsNoReader();
-    void commandLineSplit_data();
     void commandLineSplit();
+    void qtTextsFollowTheLanguage();
+    void inertTextReplacesControlCharacters();
 };
 
 // Without a "lng" setting the window starts in German; "/lng2" stores English
@@ -147,12 +258,32 @@ void TestWizard::noReaderShowsSettingsPageAndLanguageSwitchChangesLaterTexts() {
     QCOMPARE(child<QComboBox>(w, "cmbReaderType")->currentIndex(), 0);
 }
 
+// Two readers, neither with a card.
 void TestWizard::readerWithoutCardAsksForOne() {
     WizardWorld world;
+    world.sim().plug("OrvexCard Simulated Reader 1");
     frmMain& w = *world.start();
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("no card"));
     QVERIFY(world.text("lblVersionInfo").startsWith(QStringLiteral("2.1.0, MCSCM ")));
+    // The settings page lists every reader, and the choice is stored.
+    w.showPage(kPageSettings);
+    auto* type = child<QComboBox>(w, "cmbReaderType");
+    auto* names = child<QComboBox>(w, "cmbReaderName");
+    type->setCurrentIndex(1);
+    w.cmbReaderType_Click();
+    QCOMPARE(names->count(), 2);
+    QCOMPARE(names->itemText(0), QStringLiteral("OrvexCard Simulated Reader 0"));
+    QCOMPARE(names->itemText(1), QStringLiteral("OrvexCard Simulated Reader 1"));
+    QCOMPARE(names->currentIndex(), 1);
+    w.picNext_Click(kPageSettings);
+    QCOMPARE(world.setting("api"), std::string("MCARD"));
+    QCOMPARE(world.setting("reader"), std::string("OrvexCard Simulated Reader 1"));
+    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
+    type->setCurrentIndex(0);
+    w.cmbReaderType_Click();
+    QVERIFY(!names->isEnabled());
+    QCOMPARE(names->count(), 0);
     // A write asked for without a card object never reaches a card.
     w.showPage(kPageLoadFile);
     w.picNext_Click(kPageLoadFile);
@@ -180,6 +311,7 @@ void TestWizard::keyboardAloneFormatsAndWrites() {
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("unformatted / unknown"));
     QVERIFY(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w));
+    QCOMPARE(child<QWidget>(w, "imgSafelyRemove")->toolTip(), QStringLiteral("Remove card safely now."));
     QCOMPARE(focusName(), QStringLiteral("optCardType1_0"));
     press(Qt::Key_Return);
     press(Qt::Key_Enter);
@@ -266,6 +398,7 @@ void TestWizard::failedWritesNeverReportSuccess_data() {
     QTest::newRow("read-only card") << "MCARD" << "read_only=1" << "OSC/3.6/1" << " (614-100)" << int(kPageTasks);
     QTest::newRow("pulled mid-write") << "MCARD" << "pull_after_writes=3" << "OSC/3.6/1" << " (614-100)" << int(kPageInsertCard);
     QTest::newRow("old creator") << "MCARD" << "read_only=1" << "OSC/3.5/1" << " (617-100)" << int(kPageTasks);
+    QTest::newRow("worn card") << "MCARD" << "corrupt_write_at=105" << "OSC/3.6/1" << " (614-100)" << int(kPageTasks);
 #ifndef _WIN32  // Windows keeps a folder whose files are open: no simulated reader is unplugged mid-write
     QTest::newRow("reader unplugged, SCM") << "MCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
     QTest::newRow("reader unplugged, Chipdrive") << "SCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
@@ -278,7 +411,7 @@ void TestWizard::failedWritesNeverReportSuccess() {
     QFETCH(QString, creator);
     QFETCH(QString, suffix);
     QFETCH(int, page);
-    WizardWorld world(driverSettings(api));
+    WizardWorld world(settingsFor(api.toStdString()));
     world.insert();
     QVERIFY(world.prepareCard(2));
     const bool unplug = faults == QLatin1String("unplug");
@@ -293,6 +426,9 @@ void TestWizard::failedWritesNeverReportSuccess() {
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), page, kWaitMs);
     QVERIFY(child<QWidget>(w, "pgbCardStatus")->isHidden());
     QCOMPARE(overrideCursor(), std::nullopt);
+    if (page == kPageTasks)  // the card stays in, and offers no sample
+        QCOMPARE(QByteArray::fromStdString(world.card().substr(256, 8)).trimmed(), QByteArray("0"));
+    if (faults.startsWith(QLatin1String("corrupt"))) QVERIFY(world.trace().find("offset 105 reads") != std::string::npos);
 }
 
 // The state words a reader reports besides the card's own: each lets go of
@@ -314,7 +450,7 @@ void TestWizard::stateWordsReleaseTheCard() {
     QFETCH(QString, status);
     QFETCH(int, page);
     QFETCH(bool, safelyRemove);
-    WizardWorld world(driverSettings("SCARD"));
+    WizardWorld world(settingsFor("SCARD"));
     const auto library = world.statusLibrary();
     frmMain& w = *world.start();
     // A card of NUL bytes does not verify.
@@ -332,7 +468,7 @@ void TestWizard::stateWordsReleaseTheCard() {
 void TestWizard::cardThatCannotBeAssignedIsToldOnce() {
     const std::string error939 =
         "error 939: Reader assign failed. Contact your software vendor if this error occurs again.";
-    WizardWorld world(driverSettings("SCARD"));
+    WizardWorld world(settingsFor("SCARD"));
     const auto library = world.statusLibrary();
     library->refuseAssign = true;
     frmMain& w = *world.start();
@@ -352,7 +488,9 @@ void TestWizard::cardThatCannotBeAssignedIsToldOnce() {
     QCOMPARE(occurrences(world.trace(), error939), size_t(2));
 }
 
-void TestWizard::stationCardStatusLines() {
+// A station card's lines, and the load-file page's rules for the card type
+// and the duration.
+void TestWizard::stationCardLinesAndDurationRules() {
     WizardWorld world;
     world.insert();
     QVERIFY(world.prepareCard(2, "90", true, true));
@@ -363,11 +501,6 @@ void TestWizard::stationCardStatusLines() {
     QCOMPARE(world.text("lblCardDuration"), QStringLiteral("Duration: 2 m"));
     QVERIFY(child<QRadioButton>(w, "optCardType_1")->isChecked());
     QVERIFY(!child<QWidget>(w, "chkPlacebo")->isHidden());
-}
-
-void TestWizard::durationAndCardTypeRules() {
-    WizardWorld world;
-    frmMain& w = *world.start();
     w.showPage(kPageLoadFile);
     auto* duration = child<QCheckBox>(w, "chkDuration");
     auto* combine = child<QCheckBox>(w, "chk115cardplus");
@@ -424,30 +557,6 @@ void TestWizard::sampleFromArgumentDropAndSecondCopy() {
     QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(w, "txtFile")->text(), first, kWaitMs);
 }
 
-void TestWizard::settingsListEveryReader() {
-    WizardWorld world;
-    world.plug("OrvexCard Simulated Reader 1");
-    frmMain& w = *world.start();
-    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
-    w.showPage(kPageSettings);
-    auto* type = child<QComboBox>(w, "cmbReaderType");
-    auto* names = child<QComboBox>(w, "cmbReaderName");
-    type->setCurrentIndex(1);
-    w.cmbReaderType_Click();
-    QCOMPARE(names->count(), 2);
-    QCOMPARE(names->itemText(0), QStringLiteral("OrvexCard Simulated Reader 0"));
-    QCOMPARE(names->itemText(1), QStringLiteral("OrvexCard Simulated Reader 1"));
-    QCOMPARE(names->currentIndex(), 1);
-    w.picNext_Click(kPageSettings);
-    QCOMPARE(world.setting("api"), std::string("MCARD"));
-    QCOMPARE(world.setting("reader"), std::string("OrvexCard Simulated Reader 1"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
-    type->setCurrentIndex(0);
-    w.cmbReaderType_Click();
-    QVERIFY(!names->isEnabled());
-    QCOMPARE(names->count(), 0);
-}
-
 // Closing while a write runs: the window answers at once (no button takes
 // a click, the processing page says it closes when the card is written),
 // lets the write finish, logs its result and then closes.
@@ -467,7 +576,7 @@ void TestWizard::closingDuringWriteWaitsForIt() {
     world.start();
     openLoadFilePage(world, world.sample());
     frmMain& w = world.window();
-    auto* quit = child<QPushButton>(w, "cmdCancel");
+    auto* quit = child<QWidget>(w, "cmdCancel");
     auto* closing = child<QWidget>(w, "lblClosing");
     QVERIFY(closing->isHidden());
     bool answered = false;
@@ -516,23 +625,37 @@ void TestWizard::missingComponentStartsNoReader() {
     QVERIFY(child<QLineEdit>(w, "txtFile")->text().isEmpty());
 }
 
-void TestWizard::commandLineSplit_data() {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("quoted first, words reversed") << "a \"b c\" d" << QStringList{"b c", "d", "a"};
-    QTest::newRow("empty") << "" << QStringList{};
-    QTest::newRow("blanks give empty words") << " x " << QStringList{"", "x", ""};
-    QTest::newRow("unclosed quote stays") << "\"a b" << QStringList{"b", "\"a"};
-    QTest::newRow("quoted path and switch") << "/lng2 \"/My Samples/x.7kx\"" << QStringList{"/My Samples/x.7kx", "/lng2"};
+void TestWizard::commandLineSplit() {
+    const std::pair<std::string, QStringList> rows[] = {
+        {"a \"b c\" d", {"b c", "d", "a"}},  // quoted first, words reversed
+        {"", {}},
+        {" x ", {"", "x", ""}},  // blanks give empty words
+        {"\"a b", {"b", "\"a"}},  // an unclosed quote stays
+        {"/lng2 \"/My Samples/x.7kx\"", {"/My Samples/x.7kx", "/lng2"}}};
+    for (auto [line, arguments] : rows) {
+        QStringList split;
+        for (const std::string& a : splitCommandLine(line)) split << QString::fromStdString(a);
+        QCOMPARE(split, arguments);
+    }
 }
 
-void TestWizard::commandLineSplit() {
-    QFETCH(QString, line);
-    QFETCH(QStringList, arguments);
-    std::string text = line.toStdString();
-    QStringList split;
-    for (const std::string& a : splitCommandLine(text)) split << QString::fromStdString(a);
-    QCOMPARE(split, arguments);
+// Qt's own texts (here a message box's buttons) follow the stored language,
+// then a language switch on the command line.
+void TestWizard::qtTextsFollowTheLanguage() {
+    for (const auto& [stored, arguments, yes] : {std::tuple{1, QStringList(), "&Ja"}, {2, QStringList(), "&Yes"},
+                                                 {1, QStringList{"/lng2"}, "&Yes"}, {2, QStringList{"/lng1"}, "&Ja"}}) {
+        WizardWorld world(settingsFor("MCARD", stored));
+        QVERIFY(world.start(arguments));
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QString::fromLatin1(yes));
+    }
+}
+
+// Text from a card or a file reaches a label with every C0 and C1 control,
+// DEL and the line separators as '?'; the characters next to them stay.
+void TestWizard::inertTextReplacesControlCharacters() {
+    QCOMPARE(inertText(std::string("\0\x1f \x7e\x7f\xc2\x80\xc2\x9f\xc2\xa0\xe2\x80\xa8\xe2\x80\xa9", 17)),
+             QString::fromUtf8("?? ~???\u00a0??"));
 }
 
 QTEST_MAIN(TestWizard)
