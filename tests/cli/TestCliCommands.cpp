@@ -202,9 +202,5 @@ TEST(CliOptions, mistakes_are_usage_errors) {
         {{"--api", "scard", "format", "--batch", "--all-readers"}, false},
         {{"inspect", "--all-readers"}, false},
     };
-    for (const auto& [args, ok] : rows) {
-        std::string joined;
-        for (const auto& a : args) joined += a + " ";
-        EXPECT_EQ(parseCommandLine(args).ok(), ok) << joined;
-    }
+    for (const auto& [args, ok] : rows) EXPECT_EQ(parseCommandLine(args).ok(), ok) << ::testing::PrintToString(args);
 }
