@@ -2,6 +2,7 @@
 // A simulated reader directory, private settings and log for each test, and
 // shortcuts to run orvexcard against them and to look at the cards' bytes.
 #include <gmock/gmock.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
@@ -38,10 +39,18 @@ protected:
     // orvexcard run with these arguments ends with the exit code and says the message.
     ProgramResult expectExit(const Args& args, int code, const std::string& message,
                              const std::map<std::string, std::string>* otherEnv = nullptr) const {
-        const ProgramResult r = run(args, otherEnv ? *otherEnv : env());
-        EXPECT_EQ(r.exitCode, code) << args.at(0) << ": " << r.err;
-        EXPECT_THAT(r.err, ::testing::HasSubstr(message)) << args.at(0);
+        return expectEnd(run(args, otherEnv ? *otherEnv : env()), code, message, args.at(0));
+    }
+    static ProgramResult expectEnd(const ProgramResult& r, int code, const std::string& message,
+                                   const std::string& what = "") {
+        EXPECT_EQ(r.exitCode, code) << what << ": " << r.err;
+        EXPECT_THAT(r.err, ::testing::HasSubstr(message)) << what;
         return r;
+    }
+    // A batch stopped as the operator stops it.
+    static ProgramResult interrupt(ChildProcess& batch) {
+        batch.signal(SIGINT);
+        return batch.finish();
     }
     // orvexcard started with these arguments; its output goes to name.out and name.err.
     std::unique_ptr<ChildProcess> start(Args args, const std::string& name) const {

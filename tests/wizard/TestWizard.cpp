@@ -114,9 +114,10 @@ public:
         });
         return library;
     }
-    // Formats the inserted card as a drink (1) or station (2) card without the
-    // window; with a duration also loads the sample with these flags.
+    // Inserts a blank card and formats it as a drink (1) or station (2) card
+    // without the window; with a duration also loads the sample with these flags.
     bool prepareCard(int32_t kind, const std::string& duration = {}, bool combine = false, bool placebo = false) {
+        insert();
         platform::QtEventLoop loop;
         readerSCM rd(platform::makeMCardApi(), loop);
         orvexcard card;
@@ -398,7 +399,6 @@ void TestWizard::failedWritesNeverReportSuccess_data() {
 void TestWizard::failedWritesNeverReportSuccess() {
     QFETCH(FailedWrite, row);
     WizardWorld world(settingsFor(row.api));
-    world.insert();
     QVERIFY(world.prepareCard(2));
     const bool unplug = row.faults == "unplug";
     world.setFaults(unplug ? "latency_ms=5" : row.faults);
@@ -480,7 +480,6 @@ void TestWizard::cardThatCannotBeAssignedIsToldOnce() {
 // and the duration.
 void TestWizard::stationCardLinesAndDurationRules() {
     WizardWorld world;
-    world.insert();
     QVERIFY(world.prepareCard(2, "90", true, true));
     frmMain& w = *world.start();
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageTasks), kWaitMs);
@@ -558,14 +557,13 @@ void TestWizard::closingDuringWriteWaitsForIt_data() {
 void TestWizard::closingDuringWriteWaitsForIt() {
     QFETCH(QString, how);
     WizardWorld world;
-    world.insert();
     QVERIFY(world.prepareCard(1));
     world.setFaults("latency_ms=5");
     world.start();
     openLoadFilePage(world, world.sample());
     frmMain& w = world.window();
     auto* quit = child<QWidget>(w, "cmdCancel");
-    auto* closing = child<QWidget>(w, "lblClosing");
+    auto* closing = child<QLabel>(w, "lblClosing");
     QVERIFY(closing->isHidden());
     bool answered = false;
     std::optional<Qt::CursorShape> cursorAfterListFill;
@@ -586,8 +584,7 @@ void TestWizard::closingDuringWriteWaitsForIt() {
         answered = w.cardOperationRunning() && w.isVisible() && w.card() &&
                    !quit->isEnabled() && !child<QWidget>(w, "picNext_4")->isEnabled() &&
                    w.currentPage() == kPageProcessing && closing->isVisible() &&
-                   child<QLabel>(w, "lblClosing")->text() ==
-                       QStringLiteral("The window closes when the card is written.") &&
+                   closing->text() == QStringLiteral("The window closes when the card is written.") &&
                    !child<QWidget>(w, "pgbCardStatus")->isHidden();
     });
     w.picNext_Click(kPageLoadFile);
