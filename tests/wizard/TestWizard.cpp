@@ -220,7 +220,6 @@ private slots:
     void noReaderShowsSettingsPageAndLanguageSwitchChangesLaterTexts();
     void readerWithoutCardAsksForOne();
     void keyboardAloneFormatsAndWrites();
-    void tabRunsThroughThePageInReadingOrder_data();
     void tabRunsThroughThePageInReadingOrder();
     void failedWritesNeverReportSuccess_data();
     void failedWritesNeverReportSuccess();
@@ -345,34 +344,28 @@ void TestWizard::keyboardAloneFormatsAndWrites() {
 
 // The first control of the page in front has the focus; Tab goes through
 // the page as it reads, on to the web link and round again.
-void TestWizard::tabRunsThroughThePageInReadingOrder_data() {
-    QTest::addColumn<int>("page");
-    QTest::addColumn<QString>("order");
-    QTest::newRow("reader settings") << 0 << "cmbReaderType picAbbrechen_0 picNext_0 lblNext_0";
-    QTest::newRow("insert card") << 1 << "picAbbrechen_1";
-    QTest::newRow("format") << 2 << "optCardType1_0 chkRewriteable picAbbrechen_2 picNext_2 lblNext_2";
-    QTest::newRow("task choice") << 3 << "optTodo_0 picAbbrechen_3 picNext_3 lblNext_3";
-    QTest::newRow("load file") << 4 << "txtFile cmdOpen txtCardName optCardType_0 chkDuration picAbbrechen_4 picNext_4 lblNext_4";
-    QTest::newRow("processing") << 5 << "cmdCancel";
-}
-
 void TestWizard::tabRunsThroughThePageInReadingOrder() {
-    QFETCH(int, page);
-    QFETCH(QString, order);
+    const char* const orders[] = {  // from the reader settings to the processing page
+        "cmbReaderType picAbbrechen_0 picNext_0 lblNext_0", "picAbbrechen_1",
+        "optCardType1_0 chkRewriteable picAbbrechen_2 picNext_2 lblNext_2", "optTodo_0 picAbbrechen_3 picNext_3 lblNext_3",
+        "txtFile cmdOpen txtCardName optCardType_0 chkDuration picAbbrechen_4 picNext_4 lblNext_4", "cmdCancel"};
     WizardWorld world;
     frmMain& w = *world.start();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
-    w.showPage(page == kPageInsertCard ? kPageWaiting : page);
-    w.showPage(page);
-    QStringList seen{focusName()};
-    const QStringList expected = (order + QStringLiteral(" lblOrvexCC ") + order.section(' ', 0, 0)).split(' ');
-    while (seen.size() < expected.size()) {
-        press(Qt::Key_Tab);
-        seen << focusName();
+    for (int page = kPageSettings; page <= kPageProcessing; ++page) {
+        const QString order = QLatin1String(orders[page]);
+        w.showPage(page == kPageInsertCard ? kPageWaiting : page);
+        w.showPage(page);
+        QStringList seen{focusName()};
+        const QStringList expected = (order + QStringLiteral(" lblOrvexCC ") + order.section(' ', 0, 0)).split(' ');
+        while (seen.size() < expected.size()) {
+            press(Qt::Key_Tab);
+            seen << focusName();
+        }
+        QCOMPARE(seen, expected);
     }
-    QCOMPARE(seen, expected);
 }
 
 // A write that fails says so; afterwards the window shows where the card and
