@@ -33,13 +33,10 @@ protected:
                 {"XDG_STATE_HOME", dir_ + "/state"}, {"XDG_CONFIG_HOME", dir_ + "/config"}};
     }
     ProgramResult run(const Args& args) const { return runProgram(args, env()); }
-    static ProgramResult run(const Args& args, const std::map<std::string, std::string>& env) {
-        return runProgram(args, env);
-    }
     // orvexcard run with these arguments ends with the exit code and says the message.
     ProgramResult expectExit(const Args& args, int code, const std::string& message,
                              const std::map<std::string, std::string>* otherEnv = nullptr) const {
-        return expectEnd(run(args, otherEnv ? *otherEnv : env()), code, message, args.at(0));
+        return expectEnd(runProgram(args, otherEnv ? *otherEnv : env()), code, message, args.at(0));
     }
     static ProgramResult expectEnd(const ProgramResult& r, int code, const std::string& message,
                                    const std::string& what = "") {

@@ -44,9 +44,9 @@ TEST_F(CliTest, write_refuses_a_card_that_does_not_verify_unless_told_to_format_
 
 TEST_F(CliTest, text_output_shows_card_and_file_text_whole_and_inert) {
     insert(std::string(16384, '\0'));
-    ProgramResult r = run({"inspect"});
-    EXPECT_THAT(r.out, HasSubstr("purpose: \\x00\\x00"));
-    EXPECT_THAT(r.out, HasSubstr("\nfile last modified: \n"));  // nothing cut at a NUL
+    const ProgramResult blank = run({"inspect"});
+    EXPECT_THAT(blank.out, HasSubstr("purpose: \\x00\\x00"));
+    EXPECT_THAT(blank.out, HasSubstr("\nfile last modified: \n"));  // nothing cut at a NUL
     std::string c = formatted("drink");
     c.replace(104, 12, std::string("ab\0cd\x1b]0;x\x07\x9d", 12));
     insert(c);
@@ -58,10 +58,10 @@ TEST_F(CliTest, text_output_shows_card_and_file_text_whole_and_inert) {
         insert(c.replace(256, 8, stored));
         EXPECT_THAT(run({"inspect"}).out, HasSubstr("\nfile length: " + shown + "\n")) << stored;
     }
-    r = run({"sample-info", sample({.comment = std::string("calm\x1b[2J\0\x7ftail", 14)})});
-    EXPECT_THAT(r.out, HasSubstr("comment: calm\\x1B[2J\\x00\\x7Ftail\n"));
-    r = expectExit({"write", sample({.format = std::string("7kx\0\x1b[31m", 9)})}, 2,
-                   "\"7kx\\x00\\x1B[31m\", not \"7kx/1.0.0\"\n");
+    EXPECT_THAT(run({"sample-info", sample({.comment = std::string("calm\x1b[2J\0\x7ftail", 14)})}).out,
+                HasSubstr("comment: calm\\x1B[2J\\x00\\x7Ftail\n"));
+    const ProgramResult r = expectExit({"write", sample({.format = std::string("7kx\0\x1b[31m", 9)})}, 2,
+                                       "\"7kx\\x00\\x1B[31m\", not \"7kx/1.0.0\"\n");
     EXPECT_EQ(r.err.find_first_of(std::string("\x1b\x07\x00", 3)), std::string::npos);
 }
 
@@ -135,7 +135,7 @@ TEST_F(CliTest, no_reader_no_card_and_bad_input_have_their_exit_codes) {
     missingSim["ORVEXCARD_SIM"] = dir_ + "/nowhere";
     expectExit({"--wait", "0.3", "status"}, 3, "orvexcard sim init", &missingSim);
     // Without a driver, --version names the program only.
-    EXPECT_THAT(run({"--version", "--api", "mcard"}, missingSim).out, ::testing::MatchesRegex(kVersion));
+    EXPECT_THAT(runProgram({"--version", "--api", "mcard"}, missingSim).out, ::testing::MatchesRegex(kVersion));
 
     expectExit({"frobnicate"}, 2, "");
     expectExit({"write", sample(), "--kind", "drink", "--duration", "70000"}, 2, "");
@@ -156,7 +156,7 @@ TEST_F(CliTest, messages_are_in_one_language_chosen_by_option_setting_or_locale)
         writeSettings(row.lng);
         auto e = env();
         e.insert({{"LC_ALL", row.lcAll}, {"LC_MESSAGES", row.lcMessages}, {"LANG", row.lang}});
-        EXPECT_EQ(run({row.option, "--bogus"}, e).err,
+        EXPECT_EQ(runProgram({row.option, "--bogus"}, e).err,
                   row.german ? "orvexcard: Aufruffehler: unbekannte Option \"--bogus\" (siehe orvexcard --help)\n"
                              : "orvexcard: usage error: unknown option \"--bogus\" (see orvexcard --help)\n")
             << row.lcAll << row.lcMessages << row.lang << row.option;
