@@ -61,7 +61,8 @@ protected:
     void expectFields(const std::string& fields, const std::string& reader = kReader) const {
         const auto expected = nlohmann::ordered_json::parse(fields), j = inspectJson(reader);
         nlohmann::ordered_json found;
-        for (const auto& [k, v] : expected.items()) found[k] = j.contains(k) ? j.at(k) : nlohmann::ordered_json();
+        for (const auto& [k, v] : expected.items())
+            found[k] = j.contains(k) ? j.at(k) : nlohmann::ordered_json();
         EXPECT_EQ(found, expected) << reader;
     }
     std::string card(const std::string& reader = kReader) const { return readFileBytes(sim_ + "/" + reader + "/card.bin"); }

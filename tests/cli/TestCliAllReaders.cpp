@@ -80,5 +80,6 @@ TEST_F(CliTest, all_readers_text_lines_name_the_reader_and_each_reader_takes_car
 TEST_F(CliTest, all_readers_none_of_which_starts_is_no_reader) {
     orvex::platform::SimDirectory(sim_).unplug(kReader);
     for (char n = '1'; n <= '5'; ++n) plug(std::string(250, n));
-    expectExit({"format", "--batch", "--all-readers"}, 3, std::string(250, '5') + ": no card reader is attached");
+    expectExit({"format", "--batch", "--all-readers"}, 3,
+               std::string(250, '5') + ": no card reader is attached");
 }

@@ -22,7 +22,8 @@ TEST_F(CliTest, format_and_write_hand_their_options_to_the_card) {
     // Onto the other kind: a station card takes minutes.
     EXPECT_THAT(run({"write", sample(), "--kind", "station", "--duration", "2.5", "--combine", "--placebo",
                      "--name", "Grüße"}).out, HasSubstr("(612-100)"));
-    expectFields(R"({"kind": 2, "durationSeconds": 120, "name": "Grüße", "combineSeq": true, "placebo": true})");
+    expectFields(R"({"kind": 2, "durationSeconds": 120, "name": "Grüße", )"
+                 R"("combineSeq": true, "placebo": true})");
     std::string keys;  // scripts rely on the keys and their order
     for (const auto j = inspectJson(); const auto& [k, v] : j.items()) keys += k + " ";
     EXPECT_EQ(keys, "kind verified found dataError purpose version serial name lastModified durationSeconds "
@@ -202,5 +203,6 @@ TEST(CliOptions, mistakes_are_usage_errors) {
         {{"--api", "scard", "format", "--batch", "--all-readers"}, false},
         {{"inspect", "--all-readers"}, false},
     };
-    for (const auto& [args, ok] : rows) EXPECT_EQ(parseCommandLine(args).ok(), ok) << ::testing::PrintToString(args);
+    for (const auto& [args, ok] : rows)
+        EXPECT_EQ(parseCommandLine(args).ok(), ok) << ::testing::PrintToString(args);
 }
