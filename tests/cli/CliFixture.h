@@ -1,7 +1,8 @@
 #pragma once
 // A simulated reader directory, private settings and log for each test, and
 // shortcuts to run orvexcard against them and to look at the cards' bytes.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
@@ -32,8 +33,21 @@ protected:
                 {"XDG_STATE_HOME", dir_ + "/state"}, {"XDG_CONFIG_HOME", dir_ + "/config"}};
     }
     ProgramResult run(const Args& args) const { return runProgram(args, env()); }
-    static ProgramResult run(const Args& args, const std::map<std::string, std::string>& env) {
-        return runProgram(args, env);
+    // orvexcard run with these arguments ends with the exit code and says the message.
+    ProgramResult expectExit(const Args& args, int code, const std::string& message,
+                             const std::map<std::string, std::string>* otherEnv = nullptr) const {
+        return expectEnd(runProgram(args, otherEnv ? *otherEnv : env()), code, message, args.at(0));
+    }
+    static ProgramResult expectEnd(const ProgramResult& r, int code, const std::string& message,
+                                   const std::string& what = "") {
+        EXPECT_EQ(r.exitCode, code) << what << ": " << r.err;
+        EXPECT_THAT(r.err, ::testing::HasSubstr(message)) << what;
+        return r;
+    }
+    // A batch stopped as the operator stops it.
+    static ProgramResult interrupt(ChildProcess& batch) {
+        batch.signal(SIGINT);
+        return batch.finish();
     }
     // orvexcard started with these arguments; its output goes to name.out and name.err.
     std::unique_ptr<ChildProcess> start(Args args, const std::string& name) const {
@@ -42,6 +56,14 @@ protected:
     }
     nlohmann::ordered_json inspectJson(const std::string& reader = kReader) const {
         return nlohmann::ordered_json::parse(run({"--api", "mcard", "--reader", reader, "inspect", "--json"}).out);
+    }
+    // The card's inspect --json holds these fields with these values.
+    void expectFields(const std::string& fields, const std::string& reader = kReader) const {
+        const auto expected = nlohmann::ordered_json::parse(fields), j = inspectJson(reader);
+        nlohmann::ordered_json found;
+        for (const auto& [k, v] : expected.items())
+            found[k] = j.contains(k) ? j.at(k) : nlohmann::ordered_json();
+        EXPECT_EQ(found, expected) << reader;
     }
     std::string card(const std::string& reader = kReader) const { return readFileBytes(sim_ + "/" + reader + "/card.bin"); }
     void setFaults(const std::string& lines, const std::string& reader = kReader) const {

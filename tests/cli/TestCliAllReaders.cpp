@@ -1,7 +1,6 @@
 // Batches on every attached simulated reader at once, as a production line
 // runs them: each reader on its own thread, one line per card.
 #include <gmock/gmock.h>
-#include <signal.h>
 
 #include <map>
 #include <sstream>
@@ -30,10 +29,7 @@ TEST_F(CliTest, all_readers_json_records_every_card_and_a_failing_reader_leaves_
     ASSERT_TRUE(batch->waitFor(0, "\"result\":\"failed\"", 1));
     insert(std::string(16384, ' '), "Reader A");
     ASSERT_TRUE(batch->waitFor(0, "\"reader\"", 2));
-    batch->signal(SIGINT);
-    const ProgramResult r = batch->finish();
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_THAT(r.err, HasSubstr("1 cards programmed, 1 failed\n"));
+    const ProgramResult r = expectEnd(interrupt(*batch), 1, "1 cards programmed, 1 failed\n");
     std::map<std::string, nlohmann::json> byReader;
     std::istringstream lines(r.out);
     for (std::string line; std::getline(lines, line);) {
@@ -56,8 +52,8 @@ TEST_F(CliTest, all_readers_json_records_every_card_and_a_failing_reader_leaves_
 }
 
 // Text lines lead with the reader's name, shown inert; a reader goes on with
-// its next card while the others wait, and a card pulled on one reader is a
-// failure of that card only.
+// its next card while the others wait (a reader with no card waits), and a
+// card pulled on one reader is a failure of that card only.
 TEST_F(CliTest, all_readers_text_lines_name_the_reader_and_each_reader_takes_card_after_card) {
     plug("Reader A");
     plug(kEsc, "pull_after_writes=3\n");
@@ -71,15 +67,12 @@ TEST_F(CliTest, all_readers_text_lines_name_the_reader_and_each_reader_takes_car
     ASSERT_TRUE(batch->waitFor(1, std::string(kReader) + ": waiting for the next card", 2));
     insert(std::string(16384, ' '));
     ASSERT_TRUE(batch->waitFor(0, std::string(kReader) + ": card ", 2));
-    batch->signal(SIGINT);
-    const ProgramResult r = batch->finish();
-    EXPECT_EQ(r.exitCode, 1);
+    const ProgramResult r = expectEnd(interrupt(*batch), 1, "Reader A: waiting for the next card");
     EXPECT_THAT(r.out, ::testing::MatchesRegex(
                            "(([^\n]*Simulated Reader 0: card [0-9]: done|Reader \\\\x1B\\[31mC: card [0-9]: "
                            "failed: [^\n]*pulled[^\n]*)\n){3}2 cards programmed, 1 failed\n"));
     EXPECT_EQ(inspectJson()["kind"], 2);
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
-    EXPECT_THAT(r.err, HasSubstr("Reader A: waiting for the next card"));  // a reader with no card waits
 }
 
 // The SCM driver reads at most 1024 bytes of reader names: with more, none of
@@ -87,7 +80,6 @@ TEST_F(CliTest, all_readers_text_lines_name_the_reader_and_each_reader_takes_car
 TEST_F(CliTest, all_readers_none_of_which_starts_is_no_reader) {
     orvex::platform::SimDirectory(sim_).unplug(kReader);
     for (char n = '1'; n <= '5'; ++n) plug(std::string(250, n));
-    const ProgramResult r = run({"format", "--batch", "--all-readers"});
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_THAT(r.err, HasSubstr(std::string(250, '5') + ": no card reader is attached"));
+    expectExit({"format", "--batch", "--all-readers"}, 3,
+               std::string(250, '5') + ": no card reader is attached");
 }

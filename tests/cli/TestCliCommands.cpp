@@ -18,21 +18,14 @@ TEST_F(CliTest, format_and_write_hand_their_options_to_the_card) {
     insert(std::string(16384, ' '));
     ASSERT_EQ(run({"--api", "mcard", "format", "--kind", "drink", "--read-only", "--serial", "S-42"}).exitCode, 0);
     ASSERT_EQ(run({"write", sample(), "--duration", "2.5"}).exitCode, 0);  // seconds, rounded by the card
-    auto j = inspectJson();
-    EXPECT_EQ(j["serial"], "S-42");
-    EXPECT_EQ(j["version"], "1.1.1ro");
-    EXPECT_EQ(j["durationSeconds"], 2);
+    expectFields(R"({"serial": "S-42", "version": "1.1.1ro", "durationSeconds": 2})");
     // Onto the other kind: a station card takes minutes.
     EXPECT_THAT(run({"write", sample(), "--kind", "station", "--duration", "2.5", "--combine", "--placebo",
                      "--name", "Grüße"}).out, HasSubstr("(612-100)"));
-    j = inspectJson();
-    EXPECT_EQ(j["kind"], 2);
-    EXPECT_EQ(j["durationSeconds"], 120);
-    EXPECT_EQ(j["name"], "Grüße");
-    EXPECT_EQ(j["combineSeq"], true);
-    EXPECT_EQ(j["placebo"], true);
+    expectFields(R"({"kind": 2, "durationSeconds": 120, "name": "Grüße", )"
+                 R"("combineSeq": true, "placebo": true})");
     std::string keys;  // scripts rely on the keys and their order
-    for (const auto& [k, v] : j.items()) keys += k + " ";
+    for (const auto j = inspectJson(); const auto& [k, v] : j.items()) keys += k + " ";
     EXPECT_EQ(keys, "kind verified found dataError purpose version serial name lastModified durationSeconds "
                     "durationMinutes counter combineSeq placebo fileLength fileComments fileSerial fileLastModified ");
 }
@@ -43,23 +36,18 @@ TEST_F(CliTest, write_refuses_a_card_that_does_not_verify_unless_told_to_format_
     damaged[63] ^= 1;
     for (const std::string& c : {std::string(16384, ' '), damaged}) {
         insert(c);
-        const ProgramResult r = run({"write", sample()});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_THAT(r.err, HasSubstr("format it first"));
+        expectExit({"write", sample()}, 1, "format it first");
         EXPECT_EQ(card(), c);
     }
     ASSERT_EQ(run({"write", sample(), "--format", "--kind", "station"}).exitCode, 0);
-    const auto j = inspectJson();
-    EXPECT_EQ(j["verified"], true);
-    EXPECT_EQ(j["kind"], 2);
-    EXPECT_EQ(j["fileLength"], 8820);
+    expectFields(R"({"verified": true, "kind": 2, "fileLength": 8820})");
 }
 
 TEST_F(CliTest, text_output_shows_card_and_file_text_whole_and_inert) {
     insert(std::string(16384, '\0'));
-    ProgramResult r = run({"inspect"});
-    EXPECT_THAT(r.out, HasSubstr("purpose: \\x00\\x00"));
-    EXPECT_THAT(r.out, HasSubstr("\nfile last modified: \n"));  // nothing cut at a NUL
+    const ProgramResult blank = run({"inspect"});
+    EXPECT_THAT(blank.out, HasSubstr("purpose: \\x00\\x00"));
+    EXPECT_THAT(blank.out, HasSubstr("\nfile last modified: \n"));  // nothing cut at a NUL
     std::string c = formatted("drink");
     c.replace(104, 12, std::string("ab\0cd\x1b]0;x\x07\x9d", 12));
     insert(c);
@@ -71,11 +59,10 @@ TEST_F(CliTest, text_output_shows_card_and_file_text_whole_and_inert) {
         insert(c.replace(256, 8, stored));
         EXPECT_THAT(run({"inspect"}).out, HasSubstr("\nfile length: " + shown + "\n")) << stored;
     }
-    r = run({"sample-info", sample({.comment = std::string("calm\x1b[2J\0\x7ftail", 14)})});
-    EXPECT_THAT(r.out, HasSubstr("comment: calm\\x1B[2J\\x00\\x7Ftail\n"));
-    r = run({"write", sample({.format = std::string("7kx\0\x1b[31m", 9)})});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_THAT(r.err, HasSubstr("\"7kx\\x00\\x1B[31m\", not \"7kx/1.0.0\"\n"));
+    EXPECT_THAT(run({"sample-info", sample({.comment = std::string("calm\x1b[2J\0\x7ftail", 14)})}).out,
+                HasSubstr("comment: calm\\x1B[2J\\x00\\x7Ftail\n"));
+    const ProgramResult r = expectExit({"write", sample({.format = std::string("7kx\0\x1b[31m", 9)})}, 2,
+                                       "\"7kx\\x00\\x1B[31m\", not \"7kx/1.0.0\"\n");
     EXPECT_EQ(r.err.find_first_of(std::string("\x1b\x07\x00", 3)), std::string::npos);
 }
 
@@ -84,18 +71,15 @@ TEST_F(CliTest, a_pulled_write_gives_the_windows_message_then_the_reason) {
     const std::string station = formatted("station");
     setFaults("pull_after_writes=2\n");
     insert(drink);
-    ProgramResult r = run({"write", sample()});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_THAT(r.err, HasSubstr("Please try again. (614-100)" + kPulled));
+    expectExit({"write", sample()}, 1, "Please try again. (614-100)" + kPulled);
     insert(drink);
-    r = run({"write", sample({.creator = "OSC/3.5/10010"})});
-    EXPECT_THAT(r.err, HasSubstr("(617-100)" + kPulled));
+    expectExit({"write", sample({.creator = "OSC/3.5/10010"})}, 1, "(617-100)" + kPulled);
     // Across kinds, a card pulled while its header is rewritten has no kind.
     std::set<std::string> suffixes = {"(614-100)"};
     for (int n = 1; n < 100 && !suffixes.count("(614-101)"); ++n) {
         setFaults("pull_after_writes=" + std::to_string(n) + "\n");
         insert(station);
-        r = run({"write", sample(), "--kind", "drink"});
+        const ProgramResult r = run({"write", sample(), "--kind", "drink"});
         const size_t at = r.err.find(kPulled);
         ASSERT_TRUE(r.exitCode == 1 && at != std::string::npos && at >= 9) << n << r.err;
         suffixes.insert(r.err.substr(at - 9, 9));
@@ -111,13 +95,10 @@ TEST_F(CliTest, dump_and_restore_round_trip_and_report_failures) {
     ASSERT_EQ(run({"restore", image}).exitCode, 0);
     EXPECT_EQ(card(), station);
     setFaults("read_only=1\n");
-    ProgramResult r = run({"restore", image});
-    EXPECT_EQ(r.exitCode, 1);
+    const ProgramResult r = expectExit({"restore", image}, 1, "");
     EXPECT_EQ(r.out + r.err, "orvexcard: writing the card failed: check the card and try again\n");
     writeFileBytes(image, std::string(16383, 'y'));
-    r = run({"restore", image});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_THAT(r.err, HasSubstr("16383 bytes"));
+    expectExit({"restore", image}, 2, "16383 bytes");
 }
 
 // A worn card answers every write with success and keeps one byte one bit
@@ -133,45 +114,33 @@ TEST_F(CliTest, a_worn_card_fails_write_format_and_restore_and_they_say_where) {
           {{"write", sample(), "--name", "BBB"}, 105, "(614-100): " + notKept + "105 "}}) {
         insert(drink);
         setFaults("corrupt_write_at=" + std::to_string(worn) + "\n");
-        const ProgramResult r = run(args);
-        EXPECT_EQ(r.exitCode, 1) << args[0];
-        EXPECT_THAT(r.err, HasSubstr(message)) << args[0];
+        expectExit(args, 1, message);
     }
     EXPECT_NE(readFileBytes(dir_ + "/trace.log")
                   .find("  FAILED: the card did not keep what was written: offset 105 reads 0x43, 0x42 was written"),
               std::string::npos);
-    const auto j = inspectJson();
-    EXPECT_EQ(j["name"], "BCB");
-    EXPECT_EQ(j["fileLength"], 0) << "the sample never counts on a card that did not keep it";
+    // The sample never counts on a card that did not keep it.
+    expectFields(R"({"name": "BCB", "fileLength": 0})");
 }
 
 TEST_F(CliTest, no_reader_no_card_and_bad_input_have_their_exit_codes) {
-    ProgramResult r = run({"--wait", "0.3", "inspect"});
-    EXPECT_EQ(r.exitCode, 4);
-    EXPECT_THAT(r.err, HasSubstr("insert a card"));
+    expectExit({"--wait", "0.3", "inspect"}, 4, "insert a card");
     EXPECT_THAT(run({"--version"}).out, ::testing::MatchesRegex(kVersion + "driver: .*simulated.*\n"));
 
     ASSERT_EQ(run({"sim", "unplug", kReader}).exitCode, 0);
-    r = run({"--wait", "0.3", "status"});
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_THAT(r.err, HasSubstr("no card reader"));
+    expectExit({"--wait", "0.3", "status"}, 3, "no card reader");
     ASSERT_EQ(run({"sim", "plug", "Other"}).exitCode, 0);
-    r = run({"--api", "mcard", "--reader", "Missing", "--wait", "0.3", "inspect"});
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_THAT(r.err, HasSubstr("no reader named \"Missing\"; these readers are attached: \"Other\""));
+    expectExit({"--api", "mcard", "--reader", "Missing", "--wait", "0.3", "inspect"}, 3,
+               "no reader named \"Missing\"; these readers are attached: \"Other\"");
     auto missingSim = env();
     missingSim["ORVEXCARD_SIM"] = dir_ + "/nowhere";
-    r = run({"--wait", "0.3", "status"}, missingSim);
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_THAT(r.err, HasSubstr("orvexcard sim init"));
+    expectExit({"--wait", "0.3", "status"}, 3, "orvexcard sim init", &missingSim);
     // Without a driver, --version names the program only.
-    EXPECT_THAT(run({"--version", "--api", "mcard"}, missingSim).out, ::testing::MatchesRegex(kVersion));
+    EXPECT_THAT(runProgram({"--version", "--api", "mcard"}, missingSim).out, ::testing::MatchesRegex(kVersion));
 
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"frobnicate"}, {"write", sample(), "--kind", "drink", "--duration", "70000"},
-             {"write", dir_ + "/missing.7kx"}})
-        EXPECT_EQ((r = run(args)).exitCode, 2) << args.size();
-    EXPECT_THAT(r.err, HasSubstr("(610-100)"));
+    expectExit({"frobnicate"}, 2, "");
+    expectExit({"write", sample(), "--kind", "drink", "--duration", "70000"}, 2, "");
+    expectExit({"write", dir_ + "/missing.7kx"}, 2, "(610-100)");
 }
 
 TEST_F(CliTest, messages_are_in_one_language_chosen_by_option_setting_or_locale) {
@@ -188,7 +157,7 @@ TEST_F(CliTest, messages_are_in_one_language_chosen_by_option_setting_or_locale)
         writeSettings(row.lng);
         auto e = env();
         e.insert({{"LC_ALL", row.lcAll}, {"LC_MESSAGES", row.lcMessages}, {"LANG", row.lang}});
-        EXPECT_EQ(run({row.option, "--bogus"}, e).err,
+        EXPECT_EQ(runProgram({row.option, "--bogus"}, e).err,
                   row.german ? "orvexcard: Aufruffehler: unbekannte Option \"--bogus\" (siehe orvexcard --help)\n"
                              : "orvexcard: usage error: unknown option \"--bogus\" (see orvexcard --help)\n")
             << row.lcAll << row.lcMessages << row.lang << row.option;
@@ -234,9 +203,6 @@ TEST(CliOptions, mistakes_are_usage_errors) {
         {{"--api", "scard", "format", "--batch", "--all-readers"}, false},
         {{"inspect", "--all-readers"}, false},
     };
-    for (const auto& [args, ok] : rows) {
-        std::string joined;
-        for (const auto& a : args) joined += a + " ";
-        EXPECT_EQ(parseCommandLine(args).ok(), ok) << joined;
-    }
+    for (const auto& [args, ok] : rows)
+        EXPECT_EQ(parseCommandLine(args).ok(), ok) << ::testing::PrintToString(args);
 }

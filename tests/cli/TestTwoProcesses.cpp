@@ -38,8 +38,7 @@ TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) 
     EXPECT_EQ(formatted.exitCode, 0) << formatted.err;
     EXPECT_TRUE(sameApartFromTimeStamp(card(), formatOnly)) << "the card holds a mixture of both operations";
     ASSERT_TRUE(batch->waitFor(0, "card 1: done", 1)) << readFileBytes(dir_ + "/batch.err");
-    batch->signal(SIGINT);
-    EXPECT_EQ(batch->finish().exitCode, 0);
+    EXPECT_EQ(interrupt(*batch).exitCode, 0);
 }
 
 }  // namespace

@@ -46,14 +46,9 @@ Outcome classify(const std::string& content, const std::string& oldContent, cons
 }
 
 const char* outcomeText(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::NotVerified: return "not verified";
-        case Outcome::NoSample: return "verified, file length 0";
-        case Outcome::Old: return "old content";
-        case Outcome::New: return "new content";
-        case Outcome::Other: return "OTHER SAMPLE";
-    }
-    return "?";
+    constexpr const char* texts[] = {"not verified", "verified, file length 0", "old content", "new content",
+                                     "OTHER SAMPLE"};
+    return static_cast<size_t>(outcome) < std::size(texts) ? texts[static_cast<size_t>(outcome)] : "?";
 }
 
 }  // namespace orvex::test::faults

@@ -114,9 +114,10 @@ public:
         });
         return library;
     }
-    // Formats the inserted card as a drink (1) or station (2) card without the
-    // window; with a duration also loads the sample with these flags.
+    // Inserts a blank card and formats it as a drink (1) or station (2) card
+    // without the window; with a duration also loads the sample with these flags.
     bool prepareCard(int32_t kind, const std::string& duration = {}, bool combine = false, bool placebo = false) {
+        insert();
         platform::QtEventLoop loop;
         readerSCM rd(platform::makeMCardApi(), loop);
         orvexcard card;
@@ -140,7 +141,7 @@ public:
     static std::string setting(const std::string& value) {
         return clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, value);
     }
-    std::string trace() const { return readFileBytes(dir() + "/trace.log"); }
+    QString trace() const { return QString::fromStdString(readFileBytes(dir() + "/trace.log")); }
     std::string dir() const { return dir_.path().toStdString(); }
 
 private:
@@ -170,29 +171,21 @@ std::optional<Qt::CursorShape> overrideCursor() {
     return c ? std::optional(c->shape()) : std::nullopt;
 }
 
-size_t occurrences(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 QString focusName() {
     const QWidget* f = QApplication::focusWidget();
     return f ? f->objectName() : QStringLiteral("<none>");
 }
 
-// A key as the operator presses it: on the control that has the focus.
-void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+// Keys as the operator presses them: each on the control that has the focus.
+template <typename... Key>
+void press(Key... keys) {
+    (QTest::keyClick(QApplication::focusWidget(), keys), ...);
+}
 
 // Tab until the named control has the focus.
 bool tabTo(const char* name) {
     for (int i = 0; i < 20 && focusName() != QLatin1String(name); ++i) press(Qt::Key_Tab);
     return focusName() == QLatin1String(name);
-}
-
-bool activate(frmMain& w) {
-    w.activateWindow();
-    return QTest::qWaitForWindowActive(&w);
 }
 
 // Runs once, from the first progress the write reports after the window
@@ -227,11 +220,9 @@ private slots:
     void noReaderShowsSettingsPageAndLanguageSwitchChangesLaterTexts();
     void readerWithoutCardAsksForOne();
     void keyboardAloneFormatsAndWrites();
-    void tabRunsThroughThePageInReadingOrder_data();
     void tabRunsThroughThePageInReadingOrder();
     void failedWritesNeverReportSuccess_data();
     void failedWritesNeverReportSuccess();
-    void stateWordsReleaseTheCard_data();
     void stateWordsReleaseTheCard();
     void cardThatCannotBeAssignedIsToldOnce();
     void stationCardLinesAndDurationRules();
@@ -291,7 +282,7 @@ void TestWizard::readerWithoutCardAsksForOne() {
     QVERIFY(MessageBox::shown().empty());
     // Back-end reports go into this program's trace.
     orvex::platform::backendLog("backend says hello");
-    QVERIFY(world.trace().find("backend says hello") != std::string::npos);
+    QVERIFY(world.trace().contains("backend says hello"));
     // The window comes back where it was left.
     w.resize(811, 533);
     w.close();
@@ -307,21 +298,20 @@ void TestWizard::keyboardAloneFormatsAndWrites() {
     world.insert();
     const std::string blank = world.card();
     frmMain& w = *world.start();
-    QVERIFY(activate(w));
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("unformatted / unknown"));
     QVERIFY(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w));
     QCOMPARE(child<QWidget>(w, "imgSafelyRemove")->toolTip(), QStringLiteral("Remove card safely now."));
     QCOMPARE(focusName(), QStringLiteral("optCardType1_0"));
-    press(Qt::Key_Return);
-    press(Qt::Key_Enter);
+    press(Qt::Key_Return, Qt::Key_Enter);
     QVERIFY(tabTo("picNext_2"));
     press(Qt::Key_Return);
     QCOMPARE(w.currentPage(), int(kPageFormat));
     QVERIFY(world.card() == blank);
     QVERIFY(tabTo("optCardType1_0"));
-    press(Qt::Key_Right);  // on to the station card
-    press(Qt::Key_Space);
+    press(Qt::Key_Right, Qt::Key_Space);  // on to the station card
     QVERIFY(tabTo("chkRewriteable"));
     press(Qt::Key_Space);
     QVERIFY(tabTo("picNext_2"));
@@ -333,13 +323,11 @@ void TestWizard::keyboardAloneFormatsAndWrites() {
     QVERIFY(world.card().find("ocard/2.1.0/") != std::string::npos);
     QCOMPARE(world.card().substr(55, 8), std::string("1-0-0   "));  // rewritable
     QCOMPARE(focusName(), QStringLiteral("optTodo_0"));
-    press(Qt::Key_Space);
-    press(Qt::Key_Return);
+    press(Qt::Key_Space, Qt::Key_Return);
     QCOMPARE(w.currentPage(), int(kPageLoadFile));
     QVERIFY(tabTo("cmdOpen"));
     FileDialog::setNextFileName(world.sample());
-    press(Qt::Key_Space);
-    press(Qt::Key_Return);
+    press(Qt::Key_Space, Qt::Key_Return);
     QCOMPARE(messages(), QStringList{QStringLiteral(
         "The file was successfully written to the Orvex card.\nIt is save to remove the card from the reader now. (612-100)")});
     QCOMPARE(world.card().substr(768, 8820), WizardWorld::sampleBytes().substr(182));
@@ -349,150 +337,139 @@ void TestWizard::keyboardAloneFormatsAndWrites() {
     // The web link opens from the keyboard too; Enter there is the link's.
     WebLink::recordOnly();
     QVERIFY(tabTo("lblOrvexCC"));
-    press(Qt::Key_Return);
-    press(Qt::Key_Space);
+    press(Qt::Key_Return, Qt::Key_Space);
     QCOMPARE(WebLink::opened(), std::vector<QUrl>(2, QUrl(QString::fromLatin1(frmMain::kMakerSite))));
     QCOMPARE(w.currentPage(), int(kPageTasks));
 }
 
 // The first control of the page in front has the focus; Tab goes through
 // the page as it reads, on to the web link and round again.
-void TestWizard::tabRunsThroughThePageInReadingOrder_data() {
-    QTest::addColumn<int>("page");
-    QTest::addColumn<QString>("order");
-    QTest::newRow("reader settings") << 0 << "cmbReaderType picAbbrechen_0 picNext_0 lblNext_0";
-    QTest::newRow("insert card") << 1 << "picAbbrechen_1";
-    QTest::newRow("format") << 2 << "optCardType1_0 chkRewriteable picAbbrechen_2 picNext_2 lblNext_2";
-    QTest::newRow("task choice") << 3 << "optTodo_0 picAbbrechen_3 picNext_3 lblNext_3";
-    QTest::newRow("load file") << 4 << "txtFile cmdOpen txtCardName optCardType_0 chkDuration picAbbrechen_4 picNext_4 lblNext_4";
-    QTest::newRow("processing") << 5 << "cmdCancel";
-}
-
 void TestWizard::tabRunsThroughThePageInReadingOrder() {
-    QFETCH(int, page);
-    QFETCH(QString, order);
+    const char* const orders[] = {  // from the reader settings to the processing page
+        "cmbReaderType picAbbrechen_0 picNext_0 lblNext_0", "picAbbrechen_1",
+        "optCardType1_0 chkRewriteable picAbbrechen_2 picNext_2 lblNext_2",
+        "optTodo_0 picAbbrechen_3 picNext_3 lblNext_3",
+        "txtFile cmdOpen txtCardName optCardType_0 chkDuration picAbbrechen_4 picNext_4 lblNext_4", "cmdCancel"};
     WizardWorld world;
     frmMain& w = *world.start();
-    QVERIFY(activate(w));
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
-    w.showPage(page == kPageInsertCard ? kPageWaiting : page);
-    w.showPage(page);
-    QStringList seen{focusName()};
-    const QStringList expected = (order + QStringLiteral(" lblOrvexCC ") + order.section(' ', 0, 0)).split(' ');
-    while (seen.size() < expected.size()) {
-        press(Qt::Key_Tab);
-        seen << focusName();
+    for (int page = kPageSettings; page <= kPageProcessing; ++page) {
+        const QString order = QLatin1String(orders[page]);
+        w.showPage(page == kPageInsertCard ? kPageWaiting : page);
+        w.showPage(page);
+        QStringList seen{focusName()};
+        const QStringList expected =
+            (order + QStringLiteral(" lblOrvexCC ") + order.section(' ', 0, 0)).split(' ');
+        while (seen.size() < expected.size()) {
+            press(Qt::Key_Tab);
+            seen << focusName();
+        }
+        QCOMPARE(seen, expected);
     }
-    QCOMPARE(seen, expected);
 }
 
 // A write that fails says so; afterwards the window shows where the card and
-// the reader are, and nothing says a write still runs. "unplug": the reader
-// is unplugged in the middle of the write.
+// the reader are, and nothing says a write still runs; the page it shows.
+// "unplug": the reader is unplugged in the middle of the write.
+struct FailedWrite {
+    std::string faults;
+    int page;
+    std::string api = "MCARD", creator = "OSC/3.6/1", suffix = " (614-100)";
+};
+
 void TestWizard::failedWritesNeverReportSuccess_data() {
-    QTest::addColumn<QString>("api");
-    QTest::addColumn<QString>("faults");
-    QTest::addColumn<QString>("creator");
-    QTest::addColumn<QString>("suffix");
-    QTest::addColumn<int>("page");
-    QTest::newRow("read-only card") << "MCARD" << "read_only=1" << "OSC/3.6/1" << " (614-100)" << int(kPageTasks);
-    QTest::newRow("pulled mid-write") << "MCARD" << "pull_after_writes=3" << "OSC/3.6/1" << " (614-100)" << int(kPageInsertCard);
-    QTest::newRow("old creator") << "MCARD" << "read_only=1" << "OSC/3.5/1" << " (617-100)" << int(kPageTasks);
-    QTest::newRow("worn card") << "MCARD" << "corrupt_write_at=105" << "OSC/3.6/1" << " (614-100)" << int(kPageTasks);
+    QTest::addColumn<FailedWrite>("row");
+    QTest::newRow("read-only card") << FailedWrite{"read_only=1", kPageTasks};
+    QTest::newRow("pulled mid-write") << FailedWrite{"pull_after_writes=3", kPageInsertCard};
+    QTest::newRow("old creator") << FailedWrite{"read_only=1", kPageTasks, "MCARD", "OSC/3.5/1", " (617-100)"};
+    QTest::newRow("worn card") << FailedWrite{"corrupt_write_at=105", kPageTasks};
 #ifndef _WIN32  // Windows keeps a folder whose files are open: no simulated reader is unplugged mid-write
-    QTest::newRow("reader unplugged, SCM") << "MCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
-    QTest::newRow("reader unplugged, Chipdrive") << "SCARD" << "unplug" << "OSC/3.6/1" << " (614-100)" << int(kPageSettings);
+    QTest::newRow("reader unplugged, SCM") << FailedWrite{"unplug", kPageSettings};
+    QTest::newRow("reader unplugged, Chipdrive") << FailedWrite{"unplug", kPageSettings, "SCARD"};
 #endif
 }
 
 void TestWizard::failedWritesNeverReportSuccess() {
-    QFETCH(QString, api);
-    QFETCH(QString, faults);
-    QFETCH(QString, creator);
-    QFETCH(QString, suffix);
-    QFETCH(int, page);
-    WizardWorld world(settingsFor(api.toStdString()));
-    world.insert();
+    QFETCH(FailedWrite, row);
+    WizardWorld world(settingsFor(row.api));
     QVERIFY(world.prepareCard(2));
-    const bool unplug = faults == QLatin1String("unplug");
-    world.setFaults(unplug ? "latency_ms=5" : faults.toStdString());
+    const bool unplug = row.faults == "unplug";
+    world.setFaults(unplug ? "latency_ms=5" : row.faults);
     frmMain& w = *world.start();
-    openLoadFilePage(world, world.sample("calm.7kx", creator.toStdString()));
+    openLoadFilePage(world, world.sample("calm.7kx", row.creator));
     if (unplug) duringWrite(w, [&] { world.unplugAll(); });
     w.picNext_Click(kPageLoadFile);
     QCOMPARE(MessageBox::shown().size(), size_t(1));
     QCOMPARE(MessageBox::shown().front().icon, QMessageBox::Warning);
-    QVERIFY2(MessageBox::shown().front().text.endsWith(suffix), qPrintable(messages().join('|')));
-    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), page, kWaitMs);
+    QVERIFY2(MessageBox::shown().front().text.endsWith(QString::fromStdString(row.suffix)),
+             qPrintable(messages().join('|')));
+    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), row.page, kWaitMs);
     QVERIFY(child<QWidget>(w, "pgbCardStatus")->isHidden());
     QCOMPARE(overrideCursor(), std::nullopt);
-    if (page == kPageTasks)  // the card stays in, and offers no sample
+    if (row.page == kPageTasks)  // the card stays in, and offers no sample
         QCOMPARE(QByteArray::fromStdString(world.card().substr(256, 8)).trimmed(), QByteArray("0"));
-    if (faults.startsWith(QLatin1String("corrupt"))) QVERIFY(world.trace().find("offset 105 reads") != std::string::npos);
+    if (row.faults.starts_with("corrupt")) QVERIFY(world.trace().contains("offset 105 reads"));
 }
 
 // The state words a reader reports besides the card's own: each lets go of
-// the card object, and the page stays or asks for a card.
-void TestWizard::stateWordsReleaseTheCard_data() {
-    QTest::addColumn<QString>("word");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<int>("page");
-    QTest::addColumn<bool>("safelyRemove");
-    QTest::newRow("error") << "error" << "error" << int(kPageFormat) << false;
-    QTest::newRow("invalid") << "invalid" << "not detected" << int(kPageFormat) << true;
-    QTest::newRow("locked") << "locked" << "locked" << int(kPageInsertCard) << false;
-    QTest::newRow("failed") << "failed" << "communication error" << int(kPageInsertCard) << false;
-    QTest::newRow("disconnected") << "disconnected" << "not activated" << int(kPageInsertCard) << false;
-}
-
+// the card object, and the page stays or asks for a card. The card comes
+// back between them.
 void TestWizard::stateWordsReleaseTheCard() {
-    QFETCH(QString, word);
-    QFETCH(QString, status);
-    QFETCH(int, page);
-    QFETCH(bool, safelyRemove);
+    const struct {
+        const char *word, *status;
+        int page;
+        bool safelyRemove;
+    } rows[] = {{"error", "error", kPageFormat, false},
+                {"invalid", "not detected", kPageFormat, true},
+                {"locked", "locked", kPageInsertCard, false},
+                {"failed", "communication error", kPageInsertCard, false},
+                {"disconnected", "not activated", kPageInsertCard, false}};
     WizardWorld world(settingsFor("SCARD"));
     const auto library = world.statusLibrary();
     frmMain& w = *world.start();
-    // A card of NUL bytes does not verify.
-    QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
-    QVERIFY(w.card() != nullptr);
-    library->status = word.toStdString();
-    QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), status, kWaitMs);
-    QCOMPARE(w.currentPage(), page);
-    QVERIFY(w.card() == nullptr);
-    QCOMPARE(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w), safelyRemove);
+    for (const auto& row : rows) {
+        library->status = "active";  // a card of NUL bytes does not verify
+        QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(w.card() != nullptr, kWaitMs);
+        library->status = row.word;
+        QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), QLatin1String(row.status), kWaitMs);
+        QCOMPARE(w.currentPage(), row.page);
+        QVERIFY(w.card() == nullptr);
+        QCOMPARE(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w), row.safelyRemove);
+    }
 }
 
 // A card the reader reports but will not hand over: a few tries, one line
 // in the trace and one message per inserted card, then it is left alone.
 void TestWizard::cardThatCannotBeAssignedIsToldOnce() {
-    const std::string error939 =
-        "error 939: Reader assign failed. Contact your software vendor if this error occurs again.";
+    const QString error939 = QStringLiteral(
+        "error 939: Reader assign failed. Contact your software vendor if this error occurs again.");
     WizardWorld world(settingsFor("SCARD"));
     const auto library = world.statusLibrary();
     library->refuseAssign = true;
     frmMain& w = *world.start();
     QTRY_COMPARE_WITH_TIMEOUT(MessageBox::shown().size(), size_t(1), kWaitMs);
     QCOMPARE(MessageBox::shown().front().icon, QMessageBox::Critical);
-    QCOMPARE(messages().front().toStdString(), error939);
+    QCOMPARE(messages().front(), error939);
     QCOMPARE(world.text("lblCardStatus"), QStringLiteral("error"));
     QTest::qWait(300);  // many polling intervals, and no more tries
-    QCOMPARE(occurrences(world.trace(), error939), size_t(1));
-    QCOMPARE(occurrences(world.trace(), "orvexcard.assign = -2"), size_t(5));
+    QCOMPARE(world.trace().count(error939), 1);
+    QCOMPARE(world.trace().count(QStringLiteral("orvexcard.assign = -2")), 5);
     QCOMPARE(MessageBox::shown().size(), size_t(1));
     // Taken out and put back: another card, told about again.
     library->status = "wait";
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageInsertCard), kWaitMs);
     library->status = "active";
     QTRY_COMPARE_WITH_TIMEOUT(MessageBox::shown().size(), size_t(2), kWaitMs);
-    QCOMPARE(occurrences(world.trace(), error939), size_t(2));
+    QCOMPARE(world.trace().count(error939), 2);
 }
 
 // A station card's lines, and the load-file page's rules for the card type
 // and the duration.
 void TestWizard::stationCardLinesAndDurationRules() {
     WizardWorld world;
-    world.insert();
     QVERIFY(world.prepareCard(2, "90", true, true));
     frmMain& w = *world.start();
     QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageTasks), kWaitMs);
@@ -570,14 +547,13 @@ void TestWizard::closingDuringWriteWaitsForIt_data() {
 void TestWizard::closingDuringWriteWaitsForIt() {
     QFETCH(QString, how);
     WizardWorld world;
-    world.insert();
     QVERIFY(world.prepareCard(1));
     world.setFaults("latency_ms=5");
     world.start();
     openLoadFilePage(world, world.sample());
     frmMain& w = world.window();
     auto* quit = child<QWidget>(w, "cmdCancel");
-    auto* closing = child<QWidget>(w, "lblClosing");
+    auto* closing = child<QLabel>(w, "lblClosing");
     QVERIFY(closing->isHidden());
     bool answered = false;
     std::optional<Qt::CursorShape> cursorAfterListFill;
@@ -598,8 +574,7 @@ void TestWizard::closingDuringWriteWaitsForIt() {
         answered = w.cardOperationRunning() && w.isVisible() && w.card() &&
                    !quit->isEnabled() && !child<QWidget>(w, "picNext_4")->isEnabled() &&
                    w.currentPage() == kPageProcessing && closing->isVisible() &&
-                   child<QLabel>(w, "lblClosing")->text() ==
-                       QStringLiteral("The window closes when the card is written.") &&
+                   closing->text() == QStringLiteral("The window closes when the card is written.") &&
                    !child<QWidget>(w, "pgbCardStatus")->isHidden();
     });
     w.picNext_Click(kPageLoadFile);
@@ -607,7 +582,7 @@ void TestWizard::closingDuringWriteWaitsForIt() {
     QVERIFY(answered);
     QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible() && w.rd() == nullptr, kWaitMs);
     QVERIFY(MessageBox::shown().empty());
-    const std::string trace = world.trace();
+    const std::string trace = world.trace().toStdString();
     QVERIFY(trace.find("frmMain.writeSample: written") < trace.find("frmMain.Form_Unload()"));
     QCOMPARE(world.card().substr(768, 8820), WizardWorld::sampleBytes().substr(182));
 }
