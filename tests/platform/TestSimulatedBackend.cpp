@@ -187,18 +187,11 @@ TEST(FileLock, a_second_holder_is_busy_until_the_first_releases_and_a_missing_fo
     first.release();
     EXPECT_FALSE(first.held());
     EXPECT_EQ(second.tryAcquire(path), platform::FileLock::Attempt::Taken);
-    {
-        platform::FileLock third;
-        EXPECT_EQ(third.tryAcquire(path), platform::FileLock::Attempt::Busy);
-    }
+    EXPECT_EQ(platform::FileLock().tryAcquire(path), platform::FileLock::Attempt::Busy);
     second.release();
-    {
-        platform::FileLock third;
-        EXPECT_TRUE(third.acquire(path, 20));
-    }
+    EXPECT_TRUE(platform::FileLock().acquire(path, 20));  // a holder that goes lets go
     EXPECT_EQ(first.tryAcquire(path), platform::FileLock::Attempt::Taken);
-    platform::FileLock elsewhere;
-    EXPECT_EQ(elsewhere.tryAcquire(path + ".d/none/x.lock"), platform::FileLock::Attempt::Failed);
+    EXPECT_EQ(platform::FileLock().tryAcquire(path + ".d/none/x.lock"), platform::FileLock::Attempt::Failed);
 }
 
 }  // namespace
