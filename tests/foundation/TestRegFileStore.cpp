@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,6 +10,7 @@
 #include <string>
 
 #include "foundation/clsRegistry.h"
+#include "platform/registry/FileLock.h"
 #include "platform/registry/RegFileLocation.h"
 #include "platform/registry/RegFileParser.h"
 #include "platform/registry/RegFileStore.h"
@@ -50,10 +49,7 @@ std::vector<std::string> filesNamed(const std::string& dir, const std::string& p
 }
 
 bool lockIsFree(const std::string& lockPath) {
-    const int fd = open(lockPath.c_str(), O_RDWR);
-    const bool free = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (fd >= 0) close(fd);
-    return free;
+    return platform::FileLock().tryAcquire(lockPath) == platform::FileLock::Attempt::Taken;
 }
 
 }  // namespace
