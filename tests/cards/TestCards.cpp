@@ -150,10 +150,7 @@ TEST_F(CardFields, a_reader_whose_card_is_not_active_and_an_empty_optimized_writ
 // id covers it as stored; a counter argument above 65535 is limited.
 TEST_F(Cards, format_each_kind_byte_for_byte_with_a_protected_id_and_a_full_counter) {
     const struct {
-        CardObject* card;
-        bool writeable, optimize;
-        const char *serial, *purpose, *version;
-        int32_t counter;
+        CardObject* card; bool writeable, optimize; const char *serial, *purpose, *version; int32_t counter;
         std::string flags;
     } rows[] = {{&drink_, false, true, "ocard/2.1.0/4711", "orvexdrink", "1.1.1ro", 65535, ""},
                 {&station_, true, false, "a serial of thirty characters", "orvextherapy", "1-0-0", 70000,
@@ -216,8 +213,7 @@ TEST_F(Cards, the_identification_table) {
         return [=](MemoryCardReader& c) { c.memory()[static_cast<size_t>(at)] ^= bits; };
     };
     const struct {
-        const char* name; int32_t kind; bool writeable;
-        std::vector<std::function<void(MemoryCardReader&)>> damage;
+        const char* name; int32_t kind; bool writeable; std::vector<std::function<void(MemoryCardReader&)>> damage;
         bool verified, found; int32_t guessed; bool dataError;
     } rows[] = {
         {"valid drink", cardTypeDrink, true, {}, true, true, cardTypeDrink, false},

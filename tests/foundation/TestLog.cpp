@@ -13,15 +13,10 @@
 #include "tests/foundation/RegTestSupport.h"
 
 using namespace orvex;
+using test::countOf;
 using test::readFileBytes;
 
 namespace {
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
 
 // Fixes the clock, the title and the version; restores them afterwards.
 class clsLogFile : public ::testing::Test {
@@ -93,7 +88,7 @@ TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
     }
     const std::string file = readFileBytes(expected);
     EXPECT_EQ(file.rfind("earlier run\r\n", 0), 0u);
-    EXPECT_EQ(count(file, "OrvexCard wizard 3.10.0\r\n"), 2u);
+    EXPECT_EQ(countOf(file, "OrvexCard wizard 3.10.0\r\n"), 2u);
 
     // An unwritable program directory falls back to the user's state
     // directory, stored as Windows-1252 text like every setting.
@@ -104,7 +99,7 @@ TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
     const std::string fallback = utf8ToWindows1252(state) + "/OrvexCard/OrvexCard wizard.log";
     EXPECT_EQ(clsLog().path(), fallback);
     EXPECT_EQ(storedPath(), fallback);
-    EXPECT_EQ(count(readFileBytes(state + "/OrvexCard/OrvexCard wizard.log"), "clsLog.Class_Terminate()\r\n"), 1u);
+    EXPECT_EQ(countOf(readFileBytes(state + "/OrvexCard/OrvexCard wizard.log"), "clsLog.Class_Terminate()\r\n"), 1u);
     // So does a system's program folder, even for root, who may write there.
     clsRegistry().DeleteValue(HKEY_CURRENT_USER, kProductKey, "ocardlog");
     setProgramDirectory("/usr/bin");
@@ -116,8 +111,8 @@ TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
     storePath(dir + "/J\xFCrgen.log");
     { clsLog log; }
     EXPECT_EQ(storedPath(), dir + "/J\xFCrgen.log");
-    EXPECT_EQ(count(readFileBytes(dir + "/J\xC3\xBCrgen.log"), "logFile=\"" + dir + "/J\xFCrgen.log\"\r\n"), 1u);
-    EXPECT_EQ(count(readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 2u);
+    EXPECT_EQ(countOf(readFileBytes(dir + "/J\xC3\xBCrgen.log"), "logFile=\"" + dir + "/J\xFCrgen.log\"\r\n"), 1u);
+    EXPECT_EQ(countOf(readFileBytes(expected), "clsLog.Class_Terminate()\r\n"), 2u);
 }
 
 // A stored path that takes no file; or no stored path, no program directory
@@ -146,7 +141,7 @@ TEST_F(clsLogFile, an_unwritable_log_is_reported_once_and_stops_nothing) {
         waitpid(child, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         const std::string err = readFileBytes(errFile);
-        EXPECT_EQ(count(err, "cannot write the log file \"" + path + "\""), 1u) << err;
+        EXPECT_EQ(countOf(err, "cannot write the log file \"" + path + "\""), 1u) << err;
         EXPECT_EQ(storedPath(), stored ? path : clsRegistry::notFoundVal());
     }
 }

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,6 +10,7 @@
 #include <string>
 
 #include "foundation/clsRegistry.h"
+#include "platform/registry/FileLock.h"
 #include "platform/registry/RegFileLocation.h"
 #include "platform/registry/RegFileParser.h"
 #include "platform/registry/RegFileStore.h"
@@ -34,6 +33,11 @@ std::string read(const std::string& name) {
 void write(const std::string& name, const std::string& text) {
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kKey, name, REG_SZ, text);
 }
+// What a fresh store answers when asked to create the product key.
+platform::reg_code createKey(platform::RegHandle root) {
+    platform::RegHandle h = 0;
+    return platform::RegFileStore().createKey(root, kKey, h);
+}
 
 // The paths of the files in dir whose names contain part.
 std::vector<std::string> filesNamed(const std::string& dir, const std::string& part) {
@@ -45,10 +49,7 @@ std::vector<std::string> filesNamed(const std::string& dir, const std::string& p
 }
 
 bool lockIsFree(const std::string& lockPath) {
-    const int fd = open(lockPath.c_str(), O_RDWR);
-    const bool free = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (fd >= 0) close(fd);
-    return free;
+    return platform::FileLock().tryAcquire(lockPath) == platform::FileLock::Attempt::Taken;
 }
 
 }  // namespace
@@ -197,12 +198,8 @@ TEST(RegFileStore, a_file_it_cannot_read_whole_is_never_overwritten) {
                       "]\n\"api\"=\"MCARD\"\n";
     big.resize(platform::RegFileStore::kMaxFileSize + 1, ';');
     writeFileBytes(d.hkcu(), big);
-    {
-        platform::RegFileStore store;
-        EXPECT_EQ(clsRegistry(store).ReadRegistry(HKEY_CURRENT_USER, kKey, "api"), kNotFound);
-        platform::RegHandle h = 0;
-        EXPECT_EQ(store.createKey(HKEY_CURRENT_USER, kKey, h), reg::ERROR_BADDB);
-    }
+    EXPECT_EQ(read("api"), kNotFound);
+    EXPECT_EQ(createKey(HKEY_CURRENT_USER), reg::ERROR_BADDB);
     EXPECT_TRUE(readFileBytes(d.hkcu()) == big);
     fs::remove(d.hkcu());
     // Not a regular file: a directory, a FIFO (reading must not wait for a writer).
@@ -223,9 +220,7 @@ TEST(RegFileStore, a_write_that_cannot_be_saved_leaves_everything_as_it_was) {
         const std::string blocker = makeTempDir("blk") + "/file";
         writeFileBytes(blocker, "x");
         ScopedEnv env("ORVEXCARD_REGISTRY_DIR", (blocker + "/reg").c_str());
-        platform::RegFileStore store;
-        platform::RegHandle h = 0;
-        EXPECT_EQ(store.createKey(HKEY_LOCAL_MACHINE, kKey, h), reg::ERROR_ACCESS_DENIED);
+        EXPECT_EQ(createKey(HKEY_LOCAL_MACHINE), reg::ERROR_ACCESS_DENIED);
     }
     // The disk refuses the new contents (a file size limit stands in for a
     // full disk): the old file stays, and memory goes back to it.

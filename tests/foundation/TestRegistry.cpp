@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "foundation/clsRegistry.h"
 #include "platform/registry/MemoryRegistry.h"
@@ -81,9 +82,6 @@ INSTANTIATE_TEST_SUITE_P(Win32, RegistryReadFormat, ::testing::Values(&make<plat
 TEST(clsRegistry, writes_text_with_its_nul_and_numbers_as_dword) {
     platform::MemoryRegistry api;
     clsRegistry r{api};
-    const auto write = [&](const char* name, uint32_t type, const auto& value) {
-        r.WriteRegistry(HKEY_CURRENT_USER, kKey, name, type, value);
-    };
     const auto raw = [&](const std::string& name) {
         platform::RegHandle key = 0;
         uint32_t type = 0, size = 0;
@@ -93,19 +91,19 @@ TEST(clsRegistry, writes_text_with_its_nul_and_numbers_as_dword) {
             return std::make_pair(0u, std::string("<missing>"));
         return std::make_pair(type, data);
     };
-    write("s", REG_SZ, std::string("abc"));
-    write("d", REG_DWORD, std::string("2"));
-    write("neg", REG_DWORD, int64_t{-1});
-    write("num", REG_SZ, int64_t{42});
-    EXPECT_EQ(raw("s"), std::make_pair(uint32_t{REG_SZ}, std::string("abc\0", 4)));
-    EXPECT_EQ(raw("d"), std::make_pair(uint32_t{REG_DWORD}, dword(2)));
-    EXPECT_EQ(raw("neg"), std::make_pair(uint32_t{REG_DWORD}, dword(0xFFFFFFFFu)));
-    EXPECT_EQ(raw("num"), std::make_pair(uint32_t{REG_SZ}, std::string("42\0", 3)));
     // A DWORD that is no number or does not fit 32 signed bits is not stored.
-    write("bad", REG_DWORD, std::string("two"));
-    write("big", REG_DWORD, std::string("4294967295"));
-    EXPECT_EQ(raw("bad").second, "<missing>");
-    EXPECT_EQ(raw("big").second, "<missing>");
+    const struct { const char* name; uint32_t type; std::variant<std::string, int64_t> value; uint32_t stored;
+                   std::string data; } rows[] = {
+        {"s", REG_SZ, std::string("abc"), REG_SZ, std::string("abc\0", 4)},
+        {"d", REG_DWORD, std::string("2"), REG_DWORD, dword(2)},
+        {"neg", REG_DWORD, int64_t{-1}, REG_DWORD, dword(0xFFFFFFFFu)},
+        {"num", REG_SZ, int64_t{42}, REG_SZ, std::string("42\0", 3)},
+        {"bad", REG_DWORD, std::string("two"), 0, "<missing>"},
+        {"big", REG_DWORD, std::string("4294967295"), 0, "<missing>"}};
+    for (const auto& row : rows) {
+        std::visit([&](const auto& v) { r.WriteRegistry(HKEY_CURRENT_USER, kKey, row.name, row.type, v); }, row.value);
+        EXPECT_EQ(raw(row.name), std::make_pair(row.stored, row.data)) << row.name;
+    }
 }
 
 TEST(MemoryRegistry, names_the_store_file_cannot_hold_are_refused) {

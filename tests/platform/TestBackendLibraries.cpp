@@ -122,8 +122,7 @@ TEST_F(MemoryCardApiTest, HandlesLiveFromConnectToDisconnectOrShutdown) {
     EXPECT_EQ(api.MCardGetAttrib(handle, kAttribCardType, buffer, length), MCARD_E_BUFFER_TOO_SMALL);
     EXPECT_EQ(api.MCardShutdown(context), 0u);
     buffer = " ";
-    length = 1;
-    EXPECT_EQ(api.MCardReadMemory(handle, 0, 0, buffer, length), MCARD_E_INVALID_PARAMETER);
+    EXPECT_EQ(api.MCardReadMemory(handle, 0, 0, buffer, length = 1), MCARD_E_INVALID_PARAMETER);
     EXPECT_EQ(api.MCardDisconnect(handle, 0), MCARD_E_INVALID_PARAMETER);
     EXPECT_EQ(wait(context, 0), MCARD_E_NOT_INITIALIZED);
     EXPECT_EQ(api.MCardShutdown(context), MCARD_E_NOT_INITIALIZED);
@@ -135,10 +134,7 @@ TEST_F(MemoryCardApiTest, HandlesLiveFromConnectToDisconnectOrShutdown) {
 TEST_F(MemoryCardApiTest, ConnectReadsTheTypeTheAttributeReports) {
     const int32_t context = initialize();
     const struct {
-        CardPresence presence;
-        std::optional<BackendStatus> failure;
-        uint8_t type;
-        mcard_code connected, attribute;
+        CardPresence presence; std::optional<BackendStatus> failure; uint8_t type; mcard_code connected, attribute;
     } rows[] = {
         {CardPresence::Present, std::nullopt, 15, 0, 0},
         {CardPresence::Present, std::nullopt, 3, 0, 0},
@@ -176,16 +172,13 @@ TEST_F(MemoryCardApiTest, MemoryCallsMoveExactlyTheBytesAskedAndRefuseBadRequest
     EXPECT_EQ(api.MCardReadMemory(handle, 1, 0, buffer, length), MCARD_E_INVALID_MEMORY_ZONE_ID);
     EXPECT_EQ(api.MCardReadMemory(handle, 0, 16383, buffer, length), MCARD_E_INVALID_MEMORY_RANGE);
     EXPECT_EQ(api.MCardWriteMemory(handle, 0, 0xFFFFFFFFu, "ab", length), MCARD_E_INVALID_MEMORY_RANGE);
-    length = 17;
-    EXPECT_EQ(api.MCardReadMemory(handle, 0, 0, buffer, length), MCARD_E_BUFFER_TOO_SMALL);
+    EXPECT_EQ(api.MCardReadMemory(handle, 0, 0, buffer, length = 17), MCARD_E_BUFFER_TOO_SMALL);
     EXPECT_EQ(api.MCardWriteMemory(handle, 0, 0, "short", length), MCARD_E_INVALID_PARAMETER);
     EXPECT_EQ(state.readersUsed.size(), 1u) << "a refused request reached the back end";
-    length = 3;
-    ASSERT_EQ(api.MCardWriteMemory(handle, 0, 16381, "xyzIGNORED", length), 0u);
+    ASSERT_EQ(api.MCardWriteMemory(handle, 0, 16381, "xyzIGNORED", length = 3), 0u);
     EXPECT_EQ(state.memory.substr(16381), "xyz");
     buffer = "....tail";
-    length = 4;
-    ASSERT_EQ(api.MCardReadMemory(handle, 0, 16380, buffer, length), 0u);
+    ASSERT_EQ(api.MCardReadMemory(handle, 0, 16380, buffer, length = 4), 0u);
     EXPECT_EQ(buffer, std::string("\0xyztail", 8));
     EXPECT_EQ(length, 4u);
     // A failed transfer is never a success and delivers nothing.

@@ -57,22 +57,20 @@ TEST_F(SimulatedBackendTest, ReadersAreFoldersListedInByteOrderAndPresenceFollow
 }
 
 // Without card.type a card is of type 15, as every command-line and window test shows.
-TEST_F(SimulatedBackendTest, CardTypeIsReadFromCardType) {
-    const std::string dir = addReader("r");
+TEST_F(SimulatedBackendTest, CardTypeFileWrongSizeAndReadOnly) {
+    const std::string typed = addReader("t");
     uint8_t type = 0;
-    writeFileBytes(dir + "/card.type", " 7\r\n");
-    ASSERT_TRUE(backend.cardType("r", type).ok());
+    writeFileBytes(typed + "/card.type", " 7\r\n");
+    ASSERT_TRUE(backend.cardType("t", type).ok());
     EXPECT_EQ(type, 7);
     for (const char* bad : {"256", "-1", "0x0F", "", "15 16"}) {
-        writeFileBytes(dir + "/card.type", bad);
-        EXPECT_EQ(backend.cardType("r", type).fault(), BackendFault::Card) << bad;
+        writeFileBytes(typed + "/card.type", bad);
+        EXPECT_EQ(backend.cardType("t", type).fault(), BackendFault::Card) << bad;
     }
-}
-
-TEST_F(SimulatedBackendTest, ACardFileOfTheWrongSizeIsNoUsableCardAndReadOnlyRefusesWrites) {
+    // A card file of the wrong size is no usable card.
     addReader("r", std::string(100, 'x'));
     EXPECT_EQ(presence("r"), CardPresence::Present);
-    uint8_t type = 15;
+    type = 15;
     ASSERT_TRUE(backend.cardType("r", type).ok());
     EXPECT_EQ(type, 0);
     EXPECT_EQ(backend.read("r", 0, 10, bytes).fault(), BackendFault::Card);
@@ -187,18 +185,11 @@ TEST(FileLock, a_second_holder_is_busy_until_the_first_releases_and_a_missing_fo
     first.release();
     EXPECT_FALSE(first.held());
     EXPECT_EQ(second.tryAcquire(path), platform::FileLock::Attempt::Taken);
-    {
-        platform::FileLock third;
-        EXPECT_EQ(third.tryAcquire(path), platform::FileLock::Attempt::Busy);
-    }
+    EXPECT_EQ(platform::FileLock().tryAcquire(path), platform::FileLock::Attempt::Busy);
     second.release();
-    {
-        platform::FileLock third;
-        EXPECT_TRUE(third.acquire(path, 20));
-    }
+    EXPECT_TRUE(platform::FileLock().acquire(path, 20));  // a holder that goes lets go
     EXPECT_EQ(first.tryAcquire(path), platform::FileLock::Attempt::Taken);
-    platform::FileLock elsewhere;
-    EXPECT_EQ(elsewhere.tryAcquire(path + ".d/none/x.lock"), platform::FileLock::Attempt::Failed);
+    EXPECT_EQ(platform::FileLock().tryAcquire(path + ".d/none/x.lock"), platform::FileLock::Attempt::Failed);
 }
 
 }  // namespace

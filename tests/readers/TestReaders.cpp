@@ -51,10 +51,10 @@ protected:
         auto driver = d == Driver::SCM ? makeSCM() : makeChipdrive();
         record(*driver);
         EXPECT_TRUE(driver->Start(d == Driver::SCM ? "Test Reader 0" : ""));
-        mcard->calls.clear();
-        scard->calls.clear();
+        forget();
         return driver;
     }
+    void forget() { mcard->calls.clear(), scard->calls.clear(); }
     // Records the driver's events as "state:<word>", "max:<n>", "progress:<n>".
     void record(reader& r) {
         r.EventSource().subscribe({[this, &r] { events.push_back("progress:" + std::to_string(r.progress())); },
@@ -70,10 +70,7 @@ protected:
     }
     // The lines of the log that read text after their time stamp.
     int logCount(const std::string& text) const {
-        const std::string all = readFileBytes(logPath_);
-        int n = 0;
-        for (size_t at = 0; (at = all.find(" - " + text + "\r\n", at)) != std::string::npos; ++at) ++n;
-        return n;
+        return static_cast<int>(countOf(readFileBytes(logPath_), " - " + text + "\r\n"));
     }
     static void setInterval(const char* name, const std::string& value) {
         clsRegistry().WriteRegistry(HKEY_LOCAL_MACHINE, kProductKey, name, REG_SZ, value);
@@ -192,8 +189,7 @@ TEST_F(FirstTick, StartAndRestartSetTheWordWithoutWaitingForAnInterval) {
         EXPECT_EQ(driver->cardState(), row.card ? "active" : "wait") << name;
         if (!row.card) continue;
         events.clear();
-        mcard->calls.clear();
-        scard->calls.clear();
+        forget();
         for (int i = 0; i < row.deviceLate; ++i) scard->script("Device,Info,Status", {.code = 1});
         driver->restart();
         moment();
@@ -414,14 +410,12 @@ protected:
         ReaderTestBase::SetUp();
         rd = started(GetParam());
         tick(2);  // the SCM card detected, then active
-        mcard->calls.clear();
-        scard->calls.clear();
+        forget();
     }
     bool scm() const { return GetParam() == Driver::SCM; }
     // The calls that hold, let go of, read or write the card, in order.
     Lines cardCalls() const {
-        Lines all = scard->commands(), out;
-        if (scm()) all.clear();
+        Lines all = scard->commands(), out;  // one of the two libraries is spoken to
         for (const auto& c : mcard->calls) all.push_back(c.function);
         for (const std::string& call : all) {
             const auto has = [&](const char* part) { return call.find(part) != std::string::npos; };
@@ -464,8 +458,7 @@ TEST_P(ExclusiveCardTest, HoldSpansTheOperationAndEndsOnEveryPath) {
         EXPECT_EQ(rd->writeOffset(0, length, std::string(1000, 'a'), false), 1000);
     }
     EXPECT_EQ(cardCalls(), held({"write", "write"}));
-    mcard->calls.clear();
-    scard->calls.clear();
+    forget();
     {
         const ExclusiveCard hold = rd->beginExclusive();
         failSecondPiece();
@@ -492,8 +485,7 @@ TEST_P(ExclusiveCardTest, WaitsForAnotherProgramThenGivesUpUntouched) {
     orvexcard card;
     ASSERT_EQ(card.assign(*rd), -1);
     const std::string before = memory();
-    mcard->calls.clear();
-    scard->calls.clear();
+    forget();
     busyFor(2 * (retriesInWait + 1));
     EXPECT_FALSE(card.formatCard(cardTypeDrink, "serial", 65535, true));
     EXPECT_FALSE(card.verifyCard());
@@ -519,8 +511,7 @@ TEST_F(ReaderLifecycle, ConstructionWaitsAtMostSixQueriesForTheDeviceAndWithoutA
     scard->unavailable = true;
     std::unique_ptr<reader> drivers[] = {makeSCM(), makeChipdrive()};
     EXPECT_EQ(mcard->callsOf("SCardReleaseContext").back().numbers, std::vector<int64_t>{5});
-    mcard->calls.clear();
-    scard->calls.clear();
+    forget();
     tick(20);
     EXPECT_TRUE(mcard->calls.empty() && scard->calls.empty());
     for (auto& d : drivers) EXPECT_TRUE(!d->Start("Test Reader 0") && !d->isRunning() && d->cardState().empty());
@@ -551,8 +542,7 @@ TEST_F(ReaderLifecycle, DestroyedFromItsOwnEventsOrWaitsStopsWithoutTouchingItse
         driver->EventSource().subscribe({[&] { ++later; }, nullptr, [&] { ++later; }});
         const int failures = !row.slow ? 0 : row.op == Read ? 2 : 1;
         for (int n = 0; n < failures; ++n) scard->script(row.op == Read ? "Card,MemRead" : "Device,Info,Status", {.code = 5});
-        mcard->calls.clear();
-        scard->calls.clear();
+        forget();
         int32_t length = 1300;
         std::string result;
         if (row.op == Write) result = std::to_string(driver->writeOffset(0, length, std::string(1300, 'd'), false));

@@ -87,12 +87,8 @@ public:
     }
     // Waits until standard output (stream 0) or error (1) holds text count times.
     bool waitFor(int stream, const std::string& text, int count, int timeoutMs = 20000) const {
-        return waitUntil([&] {
-            const std::string seen = readFileBytes(paths_[stream]);
-            int n = 0;
-            for (size_t at = seen.find(text); at != std::string::npos; at = seen.find(text, at + 1)) ++n;
-            return n >= count;
-        }, timeoutMs);
+        return waitUntil([&] { return countOf(readFileBytes(paths_[stream]), text) >= size_t(count); },
+                         timeoutMs);
     }
     // Waits for the end (killing the program after the time): its exit code and output.
     ProgramResult finish(int timeoutMs = 30000) {

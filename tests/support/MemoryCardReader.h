@@ -19,10 +19,8 @@ public:
     static constexpr int32_t kCardSize = 16384;
 
     struct Counters {
-        int32_t readCalls = 0;
-        int32_t writeCalls = 0;
-        int64_t bytesRead = 0;
-        int64_t bytesWritten = 0;
+        int32_t readCalls = 0, writeCalls = 0;
+        int64_t bytesRead = 0, bytesWritten = 0;
     };
     struct WriteCall { int32_t offset; int32_t length; bool accepted; };
 
@@ -75,13 +73,9 @@ private:
 
     std::string memory_;
     std::string cardState_ = state::kActive;
-    bool running_ = true;
-    bool optimizeWrite_ = false;
-    bool failReads_ = false;
-    int32_t refuseFrom_ = 0;
-    int32_t refuseTo_ = 0;
-    int32_t corruptAt_ = -1;
-    int32_t corruptFrom_ = 1;
+    bool running_ = true, optimizeWrite_ = false, failReads_ = false;
+    int32_t refuseFrom_ = 0, refuseTo_ = 0;
+    int32_t corruptAt_ = -1, corruptFrom_ = 1;
     Counters counters_;
     std::vector<WriteCall> writes_;
     readerEvents events_;

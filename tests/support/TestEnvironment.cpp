@@ -11,10 +11,7 @@
 namespace orvex::test {
 namespace {
 
-std::string& dirStore() {
-    static std::string dir;
-    return dir;
-}
+std::string scratchDir;
 
 // A new directory of a name no other process picks.
 std::string makeUniqueDir(const std::string& stem) {
@@ -31,7 +28,7 @@ class ScratchEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         const std::string pattern = makeUniqueDir((std::filesystem::temp_directory_path() / "orvex-test").string());
-        dirStore() = pattern;
+        scratchDir = pattern;
         const auto sub = [&](const char* name) {
             const std::string d = pattern + "/" + name;
             std::filesystem::create_directories(d);
@@ -46,7 +43,7 @@ public:
     }
     void TearDown() override {
         std::error_code ec;
-        if (!getenv("ORVEX_KEEP_SCRATCH")) std::filesystem::remove_all(dirStore(), ec);
+        if (!getenv("ORVEX_KEEP_SCRATCH")) std::filesystem::remove_all(scratchDir, ec);
     }
 };
 
@@ -54,7 +51,7 @@ const auto* const registered = ::testing::AddGlobalTestEnvironment(new ScratchEn
 
 }  // namespace
 
-std::string makeTempDir(const std::string& stem) { return makeUniqueDir(dirStore() + "/" + stem); }
+std::string makeTempDir(const std::string& stem) { return makeUniqueDir(scratchDir + "/" + stem); }
 
 void setEnvironment(const char* name, const char* value) {
 #ifdef _WIN32

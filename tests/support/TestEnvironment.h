@@ -28,6 +28,12 @@ inline std::string readFileBytes(const std::string& path) {
 inline void writeFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(utf8Path(path), std::ios::binary | std::ios::trunc) << bytes;
 }
+// How often part occurs in text, overlaps counted.
+inline size_t countOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
 
 // The system registry (on Windows) outlives a test program: each one starts
 // without the settings an earlier one left behind.
