@@ -31,8 +31,6 @@ std::string environmentVariable(const char* name) {
     return value ? std::string(value) : std::string();
 }
 
-// XDG directories must be absolute; a relative one is ignored. Without a home
-// the temporary directory serves.
 bool isSystemProgramFolder(const std::string& dir) {
     for (const std::string_view top : {"/usr", "/bin", "/sbin", "/opt", "/snap"}) {
         if (dir.starts_with(top) && (dir.size() == top.size() || dir[top.size()] == '/')) return true;
@@ -40,6 +38,8 @@ bool isSystemProgramFolder(const std::string& dir) {
     return false;
 }
 
+// XDG directories must be absolute; a relative one is ignored. Without a home
+// the temporary directory serves.
 std::string userStateDirectory() {
     std::filesystem::path base;
     if (const std::string xdg = environmentVariable("XDG_STATE_HOME"); xdg.starts_with('/')) {

@@ -10,6 +10,7 @@
 #include "foundation/clsLog.h"
 #include "foundation/clsRegistry.h"
 #include "foundation/modCommon.h"
+#include "platform/process/ProgramProcess.h"
 #include "tests/foundation/RegTestSupport.h"
 
 using namespace orvex;
@@ -104,6 +105,8 @@ TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
     clsRegistry().DeleteValue(HKEY_CURRENT_USER, kProductKey, "ocardlog");
     setProgramDirectory("/usr/bin");
     EXPECT_EQ(clsLog().path(), fallback);
+    EXPECT_TRUE(platform::isSystemProgramFolder("/opt") && platform::isSystemProgramFolder("/opt/orvexcard/bin"));
+    EXPECT_FALSE(platform::isSystemProgramFolder("/usrdata/orvexcard") || platform::isSystemProgramFolder("/home/op/usr"));
 
     // A stored path is used unchanged (Windows-1252, as settings are) and never rewritten.
     setProgramDirectory(program);
