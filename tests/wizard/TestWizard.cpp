@@ -1,16 +1,8 @@
 // The operator's paths through the real window, offscreen, on the simulated reader: each test in
 // a private world (settings in English with fast polling and the SCM driver, the trace log, the
 // simulated reader directory), message boxes and the file dialog answered.
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
-#include <QProgressBar>
-#include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QtWidgets>
 #include <future>
 
 #include "cards/orvexcard.h"
@@ -99,9 +91,7 @@ public:
     void closeWindow() { window_.reset(); }
 
     platform::SimDirectory sim() const { return platform::SimDirectory(dir() + "/sim"); }
-    void unplugAll() const {
-        for (const std::string& r : sim().readers()) sim().unplug(r);
-    }
+    void unplugAll() const { for (const std::string& r : sim().readers()) sim().unplug(r); }
     void insert() const { sim().insert(kReader, std::string(16384, ' ')); }  // a blank card
     std::string card() const { return readFileBytes(dir() + "/sim/" + kReader + "/card.bin"); }
     void setFaults(const std::string& lines) const { writeFileBytes(dir() + "/sim/" + kReader + "/faults", lines); }
@@ -127,7 +117,6 @@ public:
         return duration.empty() || (file.loadFromFile(sample().toStdString()) &&
                                     card.writeFile7kx(file, kind, "Station", duration, combine, placebo));
     }
-    // A sample file made for the test.
     QString sample(const std::string& name = "calm.7kx", const std::string& creator = "OSC/3.6/10010") const {
         writeFileBytes(dir() + "/" + name, sampleBytes(creator));
         return QString::fromStdString(dir() + "/" + name);
@@ -310,8 +299,9 @@ private slots:
         QCOMPARE(w.currentPage(), int(kPageLoadFile));
         FileDialog::setNextFileName(world.sample());
         QVERIFY(tabTo("cmdOpen", Qt::Key_Space, Qt::Key_Return));
-        QCOMPARE(messages(), QStringList{QStringLiteral("The file was successfully written to the Orvex card.\n"
-                                                        "It is save to remove the card from the reader now. (612-100)")});
+        QCOMPARE(messages(), QStringList{QStringLiteral(
+            "The file was successfully written to the Orvex card.\n"
+            "It is save to remove the card from the reader now. (612-100)")});
         QCOMPARE(world.card().substr(768, 8820), sampleBytes().substr(182));
         // The reader reconnects the card and the same card object verifies it.
         QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), nameLine("calm"), kWaitMs);
