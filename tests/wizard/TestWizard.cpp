@@ -36,10 +36,9 @@ namespace {
 constexpr int kWaitMs = 8000;
 constexpr const char* kReader = "OrvexCard Simulated Reader 0";
 
-// The text-command library under a Chipdrive driver: a reader always there, a card of NUL bytes
-// with the status word the test sets. With refuseAssign only a status query right after a device
-// query (the polling tick's) gets the word, any other "failed": the tick sees the card, an assign
-// that asks again is refused.
+// The text-command library under a Chipdrive driver: a reader always there, a card of NUL bytes with
+// the status word the test sets. With refuseAssign only the polling tick's status query (right after
+// a device query) gets the word, any other "failed": an assign that asks again is refused.
 class StatusLibrary final : public platform::SCard32Api {
 public:
     std::string status = "active";
@@ -332,8 +331,7 @@ private slots:
             QCOMPARE(focusName(), QStringLiteral("<none>"));
             w.showPage(page);
             QStringList seen{focusName()};
-            const QStringList expected =
-                (order + QStringLiteral(" lblOrvexCC ") + order.section(' ', 0, 0)).split(' ');
+            const QStringList expected = (order + QLatin1String(" lblOrvexCC ") + order.section(' ', 0, 0)).split(' ');
             while (seen.size() < expected.size()) {
                 press(Qt::Key_Tab);
                 seen << focusName();
