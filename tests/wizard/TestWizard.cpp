@@ -1,8 +1,16 @@
 // The operator's paths through the real window, offscreen, on the simulated reader: each test in
 // a private world (settings in English with fast polling and the SCM driver, the trace log, the
 // simulated reader directory), message boxes and the file dialog answered.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QtWidgets>
 #include <future>
 
 #include "cards/orvexcard.h"
