@@ -2,11 +2,11 @@
 // this machine and answers as a 16384-byte memory card whose bytes live in an
 // image file; every write reaches the file before the card answers.
 //
-//   orvex_card_emulator --port N --image FILE [--pull-after-updates N]
+//   orvex_card_emulator PORT IMAGE [PULL_AFTER_UPDATES]
 //
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
-// (connects again); --pull-after-updates pulls it right after answering the
-// Nth successful UPDATE BINARY, so a test can break a write off mid-way.
+// (connects again); PULL_AFTER_UPDATES pulls it right after answering the Nth
+// successful UPDATE BINARY (0: never), so a test can break a write off mid-way.
 // SIGTERM or SIGINT ends the program.
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "CardEmulator.h"
+#include "CardEmulator.cpp"
 #include "support/TestEnvironment.h"
 
 namespace {
@@ -62,18 +62,11 @@ bool sendAll(int fd, const Bytes& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = 0;
-    uint32_t pullAfterUpdates = 0;  // 0: never
-    std::string image;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 == argc) fail("unknown argument " + arg);
-        if (arg == "--port") port = std::atoi(argv[++i]);
-        else if (arg == "--image") image = argv[++i];
-        else if (arg == "--pull-after-updates") pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
-        else fail("unknown argument " + arg);
-    }
-    if (port <= 0 || port > 65535 || image.empty()) fail("--port and --image are required");
+    if (argc < 3 || argc > 4) fail("usage: orvex_card_emulator PORT IMAGE [PULL_AFTER_UPDATES]");
+    const int port = std::atoi(argv[1]);
+    const std::string image = argv[2];
+    const uint32_t pullAfterUpdates = argc == 4 ? std::strtoul(argv[3], nullptr, 10) : 0;
+    if (port <= 0 || port > 65535 || image.empty()) fail("a port and an image file are required");
     const std::string bytes = orvex::test::readFileBytes(image);  // blank when there is none yet
     if (!bytes.empty() && bytes.size() != MemoryCardEmulator::kCardSize) fail("the image file does not hold 16384 bytes");
     MemoryCardEmulator card(Bytes(bytes.begin(), bytes.end()));
@@ -100,11 +93,8 @@ int main(int argc, char** argv) {
         if (pullRequested) pullRequested = 0, inserted = false, disconnect();
         if (insertRequested) insertRequested = 0, inserted = true;
         if (inserted && fd < 0) fd = connectTo(port);
-        pollfd waiting{fd, POLLIN, 0};
-        if (fd < 0 || ::poll(&waiting, 1, 20) <= 0) {
-            if (fd < 0) ::poll(nullptr, 0, 20);
-            continue;
-        }
+        pollfd waiting{fd, POLLIN, 0};  // without a connection (fd < 0) only a pause
+        if (::poll(&waiting, 1, 20) <= 0) continue;
         uint8_t chunk[4096];
         const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
         if (got < 0 && errno == EINTR) continue;

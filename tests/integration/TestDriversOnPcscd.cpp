@@ -130,9 +130,8 @@ protected:
     // Starts the emulator (pulling the card after that many updates, 0:
     // never); returns once pcscd sees the card.
     void startCard(unsigned pullAfterUpdates = 0) {
-        ASSERT_TRUE(emulator_.start({ORVEX_EMULATOR_PATH, "--port", std::to_string(pcscd.port), "--image", imagePath_,
-                                     "--pull-after-updates", std::to_string(pullAfterUpdates)},
-                                    imagePath_ + ".log", imagePath_ + ".log"));
+        ASSERT_TRUE(emulator_.start({ORVEX_EMULATOR_PATH, std::to_string(pcscd.port), imagePath_,
+                                     std::to_string(pullAfterUpdates)}, imagePath_ + ".log", imagePath_ + ".log"));
         ASSERT_TRUE(waitForPresence(CardPresence::Present)) << logTail();
     }
     // Pulls or inserts the emulated card; true once pcscd has seen it.
