@@ -15,7 +15,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -49,16 +48,6 @@ int connectTo(int port) {
     return -1;
 }
 
-bool sendAll(int fd, const Bytes& bytes) {
-    for (size_t sent = 0; sent < bytes.size();) {
-        const ssize_t put = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        sent += static_cast<size_t>(put);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +63,7 @@ int main(int argc, char** argv) {
     save();
 
     struct sigaction action {};
+    action.sa_flags = SA_RESTART;  // a small send or a receive is never cut short
     action.sa_handler = [](int number) {
         (number == SIGUSR1 ? pullRequested : number == SIGUSR2 ? insertRequested : stopRequested) = 1;
     };
@@ -97,7 +87,6 @@ int main(int argc, char** argv) {
         if (::poll(&waiting, 1, 20) <= 0) continue;
         uint8_t chunk[4096];
         const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
-        if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {  // the reader side went away; connect again later
             disconnect();
             continue;
@@ -108,13 +97,12 @@ int main(int argc, char** argv) {
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
         frames.feed(chunk, static_cast<size_t>(got));
-        while (fd >= 0) {
-            const auto message = frames.next();
-            if (!message) break;
+        for (std::optional<Bytes> message; fd >= 0 && (message = frames.next());) {
             const uint32_t before = card.updates();
             const auto reply = card.handle(*message);
             if (card.updates() != before) save();
-            if (reply && !sendAll(fd, *VpcdFrameReader::frame(*reply))) disconnect();
+            const Bytes framed = reply ? *VpcdFrameReader::frame(*reply) : Bytes();
+            if (::send(fd, framed.data(), framed.size(), MSG_NOSIGNAL) != ssize_t(framed.size())) disconnect();
             if (card.updates() != before && card.updates() == pullAfterUpdates) inserted = false, disconnect();
         }
     }
