@@ -1,11 +1,9 @@
-// Both reader drivers on a real pcscd with the card emulator. One private
+// Both reader drivers on a real pcscd with the card emulator: one private
 // pcscd for the whole program (its own reader configuration, the virtual
-// reader driver on a free port), one card emulator per test. pcscd always
-// serves /run/pcscd/pcscd.comm; ctest runs the program through
-// run_private.sh, which gives it a /run/pcscd of its own, so a system pcscd
-// is neither seen nor touched. Something already answering on that socket
-// makes every test fail with that said plainly. The drivers' loop runs on a
-// virtual clock; deadlines only guard against hanging.
+// reader driver on a free port), one emulator per test. ctest runs the program
+// through run_private.sh, whose /run/pcscd of its own keeps a system pcscd
+// unseen and untouched; something already answering there fails every test
+// with that said plainly. Deadlines only guard against hanging.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
