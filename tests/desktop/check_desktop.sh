@@ -15,7 +15,7 @@ scratch=$(mktemp -d)
 window=
 fail() { echo "$check: $*" >&2; exit 1; }
 cleanup() {
-  if [ -n "$window" ]; then kill "$window" 2>/dev/null || true; fi
+  if [ -n "$window" ]; then { kill "$window" && wait "$window"; } 2>/dev/null || true; fi
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -87,14 +87,10 @@ rm -f "$trace"
 
 QT_QPA_PLATFORM=offscreen "$bin/orvexcard-wizard" >"$scratch/window.out" 2>&1 &
 window=$!
+verified() { grep -qs 'orvexcard.verifiyCard_chkalg: OK' "$trace"; }
 for _ in $(seq 600); do
-  if grep -qs 'orvexcard.verifiyCard_chkalg: OK' "$trace"; then break; fi
-  kill -0 "$window" 2>/dev/null || { cat "$scratch/window.out" >&2; fail "the packaged window ended"; }
+  if verified || ! kill -0 "$window" 2>/dev/null; then break; fi
   sleep 0.1
 done
-grep -qs 'orvexcard.verifiyCard_chkalg: OK' "$trace" \
-  || { cat "$scratch/window.out" >&2; fail "the packaged window did not verify the card"; }
-kill "$window"
-wait "$window" 2>/dev/null || true
-window=
+verified || { cat "$scratch/window.out" >&2; fail "the packaged window ended or did not verify the card"; }
 echo "$check: ok ($(basename "$deb"))"
