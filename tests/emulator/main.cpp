@@ -7,7 +7,7 @@
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
 // (connects again); PULL_AFTER_UPDATES pulls it right after answering the Nth
 // successful UPDATE BINARY (0: never), so a test can break a write off mid-way.
-// SIGTERM or SIGINT ends the program.
+// The program runs until a signal ends it.
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -26,7 +26,7 @@ namespace {
 
 using namespace orvex::emulator;
 
-volatile sig_atomic_t pullRequested = 0, insertRequested = 0, stopRequested = 0;
+volatile sig_atomic_t pullRequested = 0, insertRequested = 0;
 
 [[noreturn]] void fail(const std::string& why) {
     std::fprintf(stderr, "orvex_card_emulator: %s\n", why.c_str());
@@ -65,11 +65,11 @@ int main(int argc, char** argv) {
     struct sigaction action {};
     action.sa_flags = SA_RESTART;  // a small send or a receive is never cut short
     action.sa_handler = [](int number) {
-        (number == SIGUSR1 ? pullRequested : number == SIGUSR2 ? insertRequested : stopRequested) = 1;
+        (number == SIGUSR1 ? pullRequested : insertRequested) = 1;
     };
     sigset_t all;
     sigemptyset(&all);
-    for (int number : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT}) ::sigaction(number, &action, nullptr), sigaddset(&all, number);
+    for (int number : {SIGUSR1, SIGUSR2}) ::sigaction(number, &action, nullptr), sigaddset(&all, number);
     ::sigprocmask(SIG_UNBLOCK, &all, nullptr);
 
     int fd = -1;
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         fd = -1;
         frames = VpcdFrameReader();
     };
-    for (bool inserted = true; !stopRequested;) {
+    for (bool inserted = true;;) {
         if (pullRequested) pullRequested = 0, inserted = false, disconnect();
         if (insertRequested) insertRequested = 0, inserted = true;
         if (inserted && fd < 0) fd = connectTo(port);
@@ -106,6 +106,4 @@ int main(int argc, char** argv) {
             if (card.updates() != before && card.updates() == pullAfterUpdates) inserted = false, disconnect();
         }
     }
-    disconnect();
-    return 0;
 }
