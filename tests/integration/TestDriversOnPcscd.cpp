@@ -39,17 +39,6 @@ struct Pcscd {
     bool started = false;
 } pcscd;
 
-// True when something already answers on the PC/SC socket: a pcscd, or a
-// socket kept open to start one on demand.
-bool socketServed() {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", kPcscdSocket);
-    const bool served = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return served;
-}
-
 // The driver serves two slots, on the configured port and the next one:
 // a port from the system whose next one is free too, or 0.
 int freePortPair() {
@@ -76,17 +65,17 @@ std::string logTail() {
     return all.substr(all.size() > 2000 ? all.size() - 2000 : 0);
 }
 
-bool readerListed() {
-    std::vector<std::string> names;
-    return platform::PcscBackend().listReaders(names).ok() && std::ranges::find(names, pcscd.readerName) != names.end();
-}
-
 // Empty on success; otherwise why pcscd could not be brought up.
 std::string startPcscd(const std::string& dir) {
     if (std::string(ORVEX_PCSCD_PATH).empty()) return "pcscd is not installed (run scripts/setup.sh)";
     if (std::string(ORVEX_VPCD_DRIVER).empty())
         return "the virtual reader driver of vsmartcard-vpcd is not installed (run scripts/setup.sh)";
-    if (socketServed())
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", kPcscdSocket);
+    const bool served = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    if (served)  // a pcscd, or a socket kept open to start one on demand
         return std::string("another pcscd already serves ") + kPcscdSocket +
                "; run the suite through ctest (which gives it a private /run/pcscd) or stop the other one";
     pcscd.port = freePortPair();
@@ -99,7 +88,11 @@ std::string startPcscd(const std::string& dir) {
     pcscd.logPath = dir + "/pcscd.log";
     if (!pcscd.process.start({ORVEX_PCSCD_PATH, "--foreground", "--config", dir + "/reader.conf.d"}, pcscd.logPath, pcscd.logPath))
         return "pcscd could not be started";
-    if (waitUntil([] { return !pcscd.process.running() || readerListed(); }, 10000) && pcscd.process.running()) return {};
+    const auto listed = [] {
+        std::vector<std::string> names;
+        return platform::PcscBackend().listReaders(names).ok() && std::ranges::find(names, pcscd.readerName) != names.end();
+    };
+    if (waitUntil([&] { return !pcscd.process.running() || listed(); }, 10000) && pcscd.process.running()) return {};
     return "pcscd did not start or did not list the reader \"" + pcscd.readerName + "\"; its output:\n" + logTail();
 }
 
