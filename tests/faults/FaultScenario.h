@@ -12,7 +12,7 @@ class file7kx;
 namespace orvex::test::faults {
 
 // The sample a used card holds (stamp, comment and every data byte differ
-// from the new one) and the sample the runs write.
+// from the new one the runs write).
 std::string oldSampleBytes();
 std::string newSampleBytes();
 
@@ -21,8 +21,7 @@ std::string newSampleBytes();
 std::string usedCard(int32_t kind, const file7kx& oldSample, int32_t counter = 65535);
 
 // What a card offers a device: empty unless it verifies, else the file
-// length first, then kind, name, duration, flags, file fields and the data's
-// digest.
+// length first, then kind, name, duration, flags, file fields, data digest.
 std::string contentOf(const std::string& image);
 
 enum class Outcome {
