@@ -118,9 +118,7 @@ protected:
         return dir_ + "/calm.7kx";
     }
 
-    std::string dir_;
-    std::string sim_;
-    std::string registry_;
+    std::string dir_, sim_, registry_;
 };
 
 const std::string kStoreHead =
@@ -139,13 +137,6 @@ void writeLargeStore(const std::string& path, size_t bytes, bool sections) {
                          : "\"" + name + "\"=\"" + std::string(80, 'x') + "\"\r\n";
         if (text.size() >= 64 * 1024) written += text.size(), out << text, text.clear();
     }
-}
-
-// Largest resident size of this process or of any child so far, in kilobytes.
-long peakKb(int who) {
-    rusage usage{};
-    ::getrusage(who, &usage);
-    return usage.ru_maxrss;
 }
 
 // The card's time stamp and what is derived from it (the card id, the
@@ -444,12 +435,16 @@ TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) 
 // A settings store or a log broken in every way an operator's machine
 // manages: each card operation still succeeds, ends, and keeps its memory small.
 TEST_F(CliTest, hostile_settings_leave_every_card_operation_succeeding_ending_and_small) {
-    using Spoil = std::function<void(const std::string&)>;  // given the user store's path
+    const auto peakKb = [](int who) {  // of this process or of any child so far, in kilobytes
+        rusage usage{};
+        ::getrusage(who, &usage);
+        return usage.ru_maxrss;
+    };
     const auto logAt = [](const std::string& store, const std::string& path) {
         writeFileBytes(store, kStoreHead + "\"ocardlog\"=\"" + path + "\"\r\n");
     };
     const auto readOnly = [](const std::string& path) { ::chmod(path.c_str(), 0555); };  // also for root (see below)
-    const std::pair<const char*, Spoil> rows[] = {
+    const std::pair<const char*, std::function<void(const std::string& store)>> rows[] = {
         {"sound settings", [](const std::string&) {}},
         {"store cut off in a value",
          [](const std::string& s) { writeFileBytes(s, readFileBytes(s).substr(0, 90) + "\"lng\"=dword:000"); }},
@@ -481,8 +476,8 @@ TEST_F(CliTest, hostile_settings_leave_every_card_operation_succeeding_ending_an
         insert(std::string(16384, ' '));
         const std::string take = sample();
         spoil(registry_ + "/HKCU.reg");
-        for (const Args& args :
-             {Args{"format", "--kind", "drink"}, {"write", take, "--kind", "station", "--duration", "2"}, {"inspect"}}) {
+        for (const Args& args : {Args{"format", "--kind", "drink"},
+                                 {"write", take, "--kind", "station", "--duration", "2"}, {"inspect"}}) {
             // As root without the right to override file permissions, so
             // read-only means read-only; killed after 20 s.
             Args argv{"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--", ORVEXCARD_PROGRAM};

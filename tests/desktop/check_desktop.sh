@@ -21,9 +21,7 @@ cleanup() {
 trap cleanup EXIT
 
 check_desktop_tree() {
-  local prefix=$1
-  local share=$prefix/share
-  local entry=$share/applications/orvexcard-wizard.desktop
+  local prefix=$1 share=$1/share entry=$1/share/applications/orvexcard-wizard.desktop
   [ -x "$prefix/bin/orvexcard-wizard" ] || fail "the window is not installed"
   [ -x "$prefix/bin/orvexcard" ] || fail "the command line is not installed"
   [ -f "$share/icons/hicolor/scalable/apps/orvexcard-wizard.svg" ] || fail "no scalable icon"

@@ -34,9 +34,9 @@ constexpr const char* kPcscdSocket = "/run/pcscd/pcscd.comm";
 
 struct Pcscd {
     ChildProcess process;  // stopped at exit by its destructor
-    std::string logPath, readerName = std::string(kFriendlyName) + " 00 00", failure;  // the first of two readers
+    std::string logPath, readerName = std::string(kFriendlyName) + " 00 00";  // the first of two readers
     int port = 0;
-    bool started = false;
+    bool up = false;
 } pcscd;
 
 // The driver serves two slots, on the configured port and the next one:
@@ -90,9 +90,10 @@ std::string startPcscd(const std::string& dir) {
         return "pcscd could not be started";
     const auto listed = [] {
         std::vector<std::string> names;
-        return platform::PcscBackend().listReaders(names).ok() && std::ranges::find(names, pcscd.readerName) != names.end();
+        return platform::PcscBackend().listReaders(names).ok() && std::ranges::count(names, pcscd.readerName) > 0;
     };
-    if (waitUntil([&] { return !pcscd.process.running() || listed(); }, 10000) && pcscd.process.running()) return {};
+    pcscd.up = waitUntil([&] { return !pcscd.process.running() || listed(); }, 10000) && pcscd.process.running();
+    if (pcscd.up) return {};
     return "pcscd did not start or did not list the reader \"" + pcscd.readerName + "\"; its output:\n" + logTail();
 }
 
@@ -107,16 +108,13 @@ std::string cardPattern(unsigned seed) {
 class DriverOnPcscd : public ::testing::TestWithParam<bool> {  // true: SCM
 protected:
     void SetUp() override {
-        if (!pcscd.started) {
-            pcscd.started = true;
-            pcscd.failure = startPcscd(makeTempDir("pcscd"));
-        }
-        ASSERT_TRUE(pcscd.failure.empty()) << "integration suite cannot run: " << pcscd.failure;
+        static const std::string failure = startPcscd(makeTempDir("pcscd"));
+        ASSERT_TRUE(pcscd.up) << "integration suite cannot run: " << failure;
         imagePath_ = makeTempDir("card") + "/card.img";
     }
     void TearDown() override {
         emulator_.stop();
-        EXPECT_TRUE(!pcscd.failure.empty() || waitForPresence(CardPresence::Absent));
+        EXPECT_TRUE(!pcscd.up || waitForPresence(CardPresence::Absent));
     }
     // Starts the emulator (pulling the card after that many updates, 0:
     // never); returns once pcscd sees the card.
