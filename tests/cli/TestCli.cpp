@@ -70,11 +70,6 @@ protected:
         EXPECT_THAT(r.err, ::testing::HasSubstr(message)) << what;
         return r;
     }
-    // A batch stopped as the operator stops it.
-    static ProgramResult interrupt(ChildProcess& batch) {
-        batch.signal(SIGINT);
-        return batch.finish();
-    }
     // orvexcard started with these arguments; its output goes to name.out and name.err.
     std::unique_ptr<ChildProcess> start(Args args, const std::string& name) const {
         args.insert(args.begin(), ORVEXCARD_PROGRAM);
@@ -137,18 +132,6 @@ void writeLargeStore(const std::string& path, size_t bytes, bool sections) {
                          : "\"" + name + "\"=\"" + std::string(80, 'x') + "\"\r\n";
         if (text.size() >= 64 * 1024) written += text.size(), out << text, text.clear();
     }
-}
-
-// The card's time stamp and what is derived from it (the card id, the
-// protected counter's encoding) are the only bytes in which two formats of
-// the same card differ.
-bool sameApartFromTimeStamp(std::string a, std::string b) {
-    for (std::string* card : {&a, &b}) {
-        card->replace(63, 16, 16, '#');   // card id
-        card->replace(129, 16, 16, '#');  // time stamp
-        card->replace(147, 10, 10, '#');  // playback counter
-    }
-    return a == b;
 }
 
 }  // namespace
@@ -356,7 +339,8 @@ TEST_F(CliTest, all_readers_json_records_every_card_and_a_failing_reader_leaves_
     ASSERT_TRUE(batch->waitFor(0, "\"result\":\"failed\"", 1));
     insert(std::string(16384, ' '), "Reader A");
     ASSERT_TRUE(batch->waitFor(0, "\"reader\"", 2));
-    const ProgramResult r = expectEnd(interrupt(*batch), 1, "1 cards programmed, 1 failed\n");
+    batch->signal(SIGINT);  // stopped as the operator stops it
+    const ProgramResult r = expectEnd(batch->finish(), 1, "1 cards programmed, 1 failed\n");
     std::istringstream lines(r.out);
     std::string failedLine, doneLine;
     ASSERT_TRUE(std::getline(lines, failedLine) && std::getline(lines, doneLine) && lines.peek() == EOF) << r.out;
@@ -391,7 +375,8 @@ TEST_F(CliTest, all_readers_text_lines_name_the_reader_and_each_reader_takes_car
     ASSERT_TRUE(batch->waitFor(1, std::string(kReader) + ": waiting for the next card", 2));
     insert(std::string(16384, ' '));
     ASSERT_TRUE(batch->waitFor(0, std::string(kReader) + ": card ", 2));
-    const ProgramResult r = expectEnd(interrupt(*batch), 1, "Reader A: waiting for the next card");
+    batch->signal(SIGINT);
+    const ProgramResult r = expectEnd(batch->finish(), 1, "Reader A: waiting for the next card");
     EXPECT_THAT(r.out, ::testing::MatchesRegex(
                            "(([^\n]*Simulated Reader 0: card [0-9]: done|Reader \\\\x1B\\[31mC: card [0-9]: "
                            "failed: [^\n]*pulled[^\n]*)\n){3}2 cards programmed, 1 failed\n"));
@@ -418,6 +403,17 @@ TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) 
     const Args format{"format", "--kind", "drink", "--serial", "line 7"};
     ASSERT_EQ(run(format).exitCode, 0);
     const std::string formatOnly = card();
+    // The card's time stamp and what is derived from it (the card id, the
+    // protected counter's encoding) are the only bytes in which two formats
+    // of the same card differ.
+    const auto sameApartFromTimeStamp = [](std::string a, std::string b) {
+        for (std::string* card : {&a, &b}) {
+            card->replace(63, 16, 16, '#');   // card id
+            card->replace(129, 16, 16, '#');  // time stamp
+            card->replace(147, 10, 10, '#');  // playback counter
+        }
+        return a == b;
+    };
     // Slow enough that the two operations overlap unless one waits; the
     // batch's write begins with the file length, so it is under way once
     // the card's length field no longer reads as before.
@@ -429,7 +425,8 @@ TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) 
     EXPECT_EQ(formatted.exitCode, 0) << formatted.err;
     EXPECT_TRUE(sameApartFromTimeStamp(card(), formatOnly)) << "the card holds a mixture of both operations";
     ASSERT_TRUE(batch->waitFor(0, "card 1: done", 1)) << readFileBytes(dir_ + "/batch.err");
-    EXPECT_EQ(interrupt(*batch).exitCode, 0);
+    batch->signal(SIGINT);
+    EXPECT_EQ(batch->finish().exitCode, 0);
 }
 
 // A settings store or a log broken in every way an operator's machine

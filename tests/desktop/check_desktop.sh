@@ -59,31 +59,29 @@ field Depends | grep -q 'libpcsclite1' || fail "PC/SC is not a dependency"
 # No errors and no warnings; lintian's informational tags are left alone.
 lintian --allow-root --fail-on error,warning "$deb" || fail "lintian"
 
-root=$scratch/root
-dpkg-deb -x "$deb" "$root"
+dpkg-deb -x "$deb" "$scratch/root"
+usr=$scratch/root/usr
 # What the package manager's triggers do on installing.
-update-mime-database "$root/usr/share/mime" >/dev/null 2>&1 || fail "update-mime-database"
-update-desktop-database -q "$root/usr/share/applications"
-check_desktop_tree "$root/usr"
-bin=$root/usr/bin
+update-mime-database "$usr/share/mime" >/dev/null 2>&1 || fail "update-mime-database"
+update-desktop-database -q "$usr/share/applications"
+check_desktop_tree "$usr"
 
-version=$("$bin/orvexcard" --version | head -n1)
+version=$("$usr/bin/orvexcard" --version | head -n1)
 [ "$version" = "orvexcard $(field Version)" ] || fail "the packaged orvexcard says \"$version\""
 
 # The window: its own settings, trace log and simulated reader with a
 # formatted card in it.
 export ORVEXCARD_SIM=$scratch/sim ORVEXCARD_REGISTRY_DIR=$scratch/registry XDG_STATE_HOME=$scratch/state
-reader="OrvexCard Simulated Reader 0"
 trace=$scratch/trace.log
 mkdir -p "$ORVEXCARD_REGISTRY_DIR"
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Tessovanwerk\\OrvexCard]\r\n"ocardlog"="%s"\r\n"lng"=dword:00000002\r\n"api"="MCARD"\r\n"reader"="%s"\r\n' \
-  "$trace" "$reader" > "$ORVEXCARD_REGISTRY_DIR/HKCU.reg"
-"$bin/orvexcard" sim init >/dev/null
-"$bin/orvexcard" sim insert --blank >/dev/null
-"$bin/orvexcard" format --kind drink >/dev/null || fail "the packaged orvexcard cannot format"
+  "$trace" "OrvexCard Simulated Reader 0" > "$ORVEXCARD_REGISTRY_DIR/HKCU.reg"
+"$usr/bin/orvexcard" sim init >/dev/null
+"$usr/bin/orvexcard" sim insert --blank >/dev/null
+"$usr/bin/orvexcard" format --kind drink >/dev/null || fail "the packaged orvexcard cannot format"
 rm -f "$trace"
 
-QT_QPA_PLATFORM=offscreen "$bin/orvexcard-wizard" >"$scratch/window.out" 2>&1 &
+QT_QPA_PLATFORM=offscreen "$usr/bin/orvexcard-wizard" >"$scratch/window.out" 2>&1 &
 window=$!
 verified() { grep -qs 'orvexcard.verifiyCard_chkalg: OK' "$trace"; }
 for _ in $(seq 600); do

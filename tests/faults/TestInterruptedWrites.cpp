@@ -68,11 +68,10 @@ protected:
 
 }  // namespace
 
-// Each finished card as the earlier write orders left it, byte for byte. Some
-// operations also run on a card that keeps one byte one bit off: whichever
-// byte is worn, an operation that wrote it fails and names it, one that did
-// not leaves exactly what it means to; also pulled after any write (except
-// while a worn file length is being blanked: two faults at once).
+// Each finished card as the earlier write orders left it, byte for byte. A
+// worn byte that an operation wrote fails it and is named; one it did not
+// write changes nothing; worn and pulled after any write too (not while a
+// worn file length is being blanked: two faults at once).
 TEST_F(InterruptedWrites, pulled_or_worn_a_card_never_offers_a_sample_nobody_wrote) {
     const struct {
         Operation op;

@@ -97,14 +97,6 @@ std::string startPcscd(const std::string& dir) {
     return "pcscd did not start or did not list the reader \"" + pcscd.readerName + "\"; its output:\n" + logTail();
 }
 
-// 16384 bytes that differ from page to page and from run to run of `seed`, so
-// a byte written to the wrong place shows.
-std::string cardPattern(unsigned seed) {
-    std::string bytes(platform::kMemoryCardSize, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 31 + (i >> 6) * 7 + seed) & 0xFF);
-    return bytes;
-}
-
 class DriverOnPcscd : public ::testing::TestWithParam<bool> {  // true: SCM
 protected:
     void SetUp() override {
@@ -147,6 +139,13 @@ protected:
 // off returns 0.
 TEST_P(DriverOnPcscd, TakesHoldsWritesAndLosesTheCard) {
     const bool scm = GetParam();
+    // 16384 bytes that differ from page to page and from run to run of the
+    // seed, so a byte written to the wrong place shows.
+    const auto cardPattern = [](unsigned seed) {
+        std::string bytes(platform::kMemoryCardSize, '\0');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 31 + (i >> 6) * 7 + seed) & 0xFF);
+        return bytes;
+    };
     const std::string& readerName = pcscd.readerName;
     platform::VirtualEventLoop loop;
     startCard();
