@@ -2,12 +2,12 @@
 // this machine and answers as a 16384-byte memory card whose bytes live in an
 // image file; every write reaches the file before the card answers.
 //
-//   orvex_card_emulator --port N --image FILE [--pull-after-updates N]
+//   orvex_card_emulator PORT IMAGE [PULL_AFTER_UPDATES]
 //
 // SIGUSR1 pulls the card (the connection is closed), SIGUSR2 inserts it
-// (connects again); --pull-after-updates pulls it right after answering the
-// Nth successful UPDATE BINARY, so a test can break a write off mid-way.
-// SIGTERM or SIGINT ends the program.
+// (connects again); PULL_AFTER_UPDATES pulls it right after answering the Nth
+// successful UPDATE BINARY (0: never), so a test can break a write off mid-way.
+// The program runs until a signal ends it.
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -15,19 +15,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "CardEmulator.h"
+#include "CardEmulator.cpp"
 #include "support/TestEnvironment.h"
 
 namespace {
 
 using namespace orvex::emulator;
 
-volatile sig_atomic_t pullRequested = 0, insertRequested = 0, stopRequested = 0;
+volatile sig_atomic_t pullRequested = 0, insertRequested = 0;
 
 [[noreturn]] void fail(const std::string& why) {
     std::fprintf(stderr, "orvex_card_emulator: %s\n", why.c_str());
@@ -49,31 +48,14 @@ int connectTo(int port) {
     return -1;
 }
 
-bool sendAll(int fd, const Bytes& bytes) {
-    for (size_t sent = 0; sent < bytes.size();) {
-        const ssize_t put = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        sent += static_cast<size_t>(put);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = 0;
-    uint32_t pullAfterUpdates = 0;  // 0: never
-    std::string image;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 == argc) fail("unknown argument " + arg);
-        if (arg == "--port") port = std::atoi(argv[++i]);
-        else if (arg == "--image") image = argv[++i];
-        else if (arg == "--pull-after-updates") pullAfterUpdates = std::strtoul(argv[++i], nullptr, 10);
-        else fail("unknown argument " + arg);
-    }
-    if (port <= 0 || port > 65535 || image.empty()) fail("--port and --image are required");
+    if (argc < 3 || argc > 4) fail("usage: orvex_card_emulator PORT IMAGE [PULL_AFTER_UPDATES]");
+    const int port = std::atoi(argv[1]);
+    const std::string image = argv[2];
+    const uint32_t pullAfterUpdates = argc == 4 ? std::strtoul(argv[3], nullptr, 10) : 0;
+    if (port <= 0 || port > 65535 || image.empty()) fail("a port and an image file are required");
     const std::string bytes = orvex::test::readFileBytes(image);  // blank when there is none yet
     if (!bytes.empty() && bytes.size() != MemoryCardEmulator::kCardSize) fail("the image file does not hold 16384 bytes");
     MemoryCardEmulator card(Bytes(bytes.begin(), bytes.end()));
@@ -81,12 +63,13 @@ int main(int argc, char** argv) {
     save();
 
     struct sigaction action {};
+    action.sa_flags = SA_RESTART;  // a small send or a receive is never cut short
     action.sa_handler = [](int number) {
-        (number == SIGUSR1 ? pullRequested : number == SIGUSR2 ? insertRequested : stopRequested) = 1;
+        (number == SIGUSR1 ? pullRequested : insertRequested) = 1;
     };
     sigset_t all;
     sigemptyset(&all);
-    for (int number : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT}) ::sigaction(number, &action, nullptr), sigaddset(&all, number);
+    for (int number : {SIGUSR1, SIGUSR2}) ::sigaction(number, &action, nullptr), sigaddset(&all, number);
     ::sigprocmask(SIG_UNBLOCK, &all, nullptr);
 
     int fd = -1;
@@ -96,18 +79,14 @@ int main(int argc, char** argv) {
         fd = -1;
         frames = VpcdFrameReader();
     };
-    for (bool inserted = true; !stopRequested;) {
+    for (bool inserted = true;;) {
         if (pullRequested) pullRequested = 0, inserted = false, disconnect();
         if (insertRequested) insertRequested = 0, inserted = true;
         if (inserted && fd < 0) fd = connectTo(port);
-        pollfd waiting{fd, POLLIN, 0};
-        if (fd < 0 || ::poll(&waiting, 1, 20) <= 0) {
-            if (fd < 0) ::poll(nullptr, 0, 20);
-            continue;
-        }
+        pollfd waiting{fd, POLLIN, 0};  // without a connection (fd < 0) only a pause
+        if (::poll(&waiting, 1, 20) <= 0) continue;
         uint8_t chunk[4096];
         const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
-        if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {  // the reader side went away; connect again later
             disconnect();
             continue;
@@ -118,16 +97,13 @@ int main(int argc, char** argv) {
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
         frames.feed(chunk, static_cast<size_t>(got));
-        while (fd >= 0) {
-            const auto message = frames.next();
-            if (!message) break;
+        for (std::optional<Bytes> message; fd >= 0 && (message = frames.next());) {
             const uint32_t before = card.updates();
             const auto reply = card.handle(*message);
             if (card.updates() != before) save();
-            if (reply && !sendAll(fd, *VpcdFrameReader::frame(*reply))) disconnect();
+            const Bytes framed = reply ? *VpcdFrameReader::frame(*reply) : Bytes();
+            if (::send(fd, framed.data(), framed.size(), MSG_NOSIGNAL) != ssize_t(framed.size())) disconnect();
             if (card.updates() != before && card.updates() == pullAfterUpdates) inserted = false, disconnect();
         }
     }
-    disconnect();
-    return 0;
 }

@@ -3,18 +3,9 @@
 # tmpfs there, so the private pcscd it starts and every PC/SC client it runs
 # meet on their own socket, whether or not the system's pcscd runs. Nothing the
 # program does there is seen outside.
-if [ "$#" -eq 0 ]; then
-  echo "usage: $0 PROGRAM [ARGS]" >&2
-  exit 2
-fi
-if [ "$(id -u)" -ne 0 ]; then
-  echo "integration suite cannot run: it needs root (a private mount namespace and its own /run/pcscd)" >&2
-  exit 1
-fi
-if ! command -v unshare >/dev/null 2>&1; then
-  echo "integration suite cannot run: unshare (util-linux) is not installed" >&2
-  exit 1
-fi
+fail() { echo "integration suite cannot run: $*" >&2; exit 1; }
+[ "$(id -u)" -eq 0 ] || fail "it needs root (a private mount namespace and its own /run/pcscd)"
+command -v unshare >/dev/null 2>&1 || fail "unshare (util-linux) is not installed"
 # The mount point must exist on the host; an empty /run/pcscd is what pcscd
 # itself would create.
 mkdir -p /run/pcscd || exit 1
