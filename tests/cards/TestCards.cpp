@@ -1,5 +1,3 @@
-// The card objects on a card in memory: fields, the format image, the counter
-// block and card id, identification, sample writes, and the window's task rules.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -23,12 +21,10 @@ file7kx loaded(const SampleFileParts& parts = {}, const std::string& name = "s.7
 
 class Cards : public CardFixture {
 protected:
-    // The card object on a card formatted as kind.
     void formatAs(int32_t kind, bool writeable = true) {
         ASSERT_EQ(ocard_.assign(card_), -1);
         ASSERT_TRUE(ocard_.formatCard(kind, "ocard/2.1.0/1", 65535, writeable));
     }
-    // A freshly formatted station card, the card object verified on it.
     void formatStation() {
         card_ = MemoryCardReader('Z');
         formatAs(cardTypeStation);
@@ -50,7 +46,6 @@ protected:
     int32_t kindBack_ = cardTypeNone;  // as writeFile7kx handed it back
 };
 
-// Fields of a formatted drink card.
 class CardFields : public CardFixture {
 protected:
     void SetUp() override {
@@ -131,8 +126,6 @@ TEST_F(CardFields, station_flags_are_one_byte_each) {
     EXPECT_EQ(card_.bytes(157, 2), std::string(2, '\0'));
 }
 
-// A card object refuses a reader whose card is not active; an optimized write
-// of an empty value counts as done.
 TEST_F(CardFields, a_reader_whose_card_is_not_active_and_an_empty_optimized_write) {
     odrinkcard other;
     card_.setCardState("activelocked");
@@ -145,9 +138,8 @@ TEST_F(CardFields, a_reader_whose_card_is_not_active_and_an_empty_optimized_writ
     EXPECT_EQ(drink_.cardPurpose(true), "orvexdrink");
 }
 
-// The whole card as formatting leaves it, the card id and the counter block
-// checked on their own. A serial too long for its field is cut, and the card
-// id covers it as stored; a counter argument above 65535 is limited.
+// A serial too long for its field is cut, and the card id covers it as stored;
+// a counter argument above 65535 is limited.
 TEST_F(Cards, format_each_kind_byte_for_byte_with_a_protected_id_and_a_full_counter) {
     const struct {
         CardObject* card; bool writeable, optimize; const char *serial, *purpose, *version; int32_t counter;
