@@ -4,7 +4,9 @@
 
 #include "CardFixture.h"
 #include "cards/modTasks.h"
+#include "cards/odrinkcard.h"
 #include "cards/orvexcard.h"
+#include "cards/otherapycard.h"
 #include "samplefile/SampleFileMaker.h"
 #include "samplefile/file7kx.h"
 
@@ -19,8 +21,30 @@ file7kx loaded(const SampleFileParts& parts = {}, const std::string& name = "s.7
     return file;
 }
 
+// A drink, a station and the general card object on the card in memory.
 class Cards : public CardFixture {
 protected:
+    void SetUp() override {
+        CardFixture::SetUp();
+        ASSERT_TRUE(drink_.assign_reader(card_));
+        ASSERT_TRUE(station_.assign_reader(card_));
+    }
+    static bool format(CardObject& card, bool writeable = true, const std::string& serial = "serial") {
+        int32_t counter = 65535;
+        return card.formatCard(serial, counter, writeable);
+    }
+    std::string field(layout::Field f) const { return card_.bytes(f.offset, f.width); }
+    static std::string blanks(int32_t n) { return std::string(static_cast<size_t>(n), ' '); }
+    // MD5 over the salt and the five header texts as the card holds them.
+    std::string expectedCardId() const {
+        const auto text = [&](layout::Field f) {
+            const std::string raw = field(f);
+            return raw.substr(0, raw.find_last_not_of(' ') + 1);
+        };
+        return hashText(std::string("k4w9#\xA8\xA8") + text(layout::kSerial) + text(layout::kLastModified) +
+                            text(layout::kVersion) + text(layout::kCompany) + text(layout::kPurpose),
+                        kHashMd5, false);
+    }
     void formatAs(int32_t kind, bool writeable = true) {
         ASSERT_EQ(ocard_.assign(card_), -1);
         ASSERT_TRUE(ocard_.formatCard(kind, "ocard/2.1.0/1", 65535, writeable));
@@ -41,15 +65,17 @@ protected:
         kindBack_ = kind;
         return ocard_.writeFile7kx(file_, kindBack_, name, duration, true, true);
     }
+    odrinkcard drink_;
+    otherapycard station_;
     orvexcard ocard_;
     file7kx file_ = loaded();
     int32_t kindBack_ = cardTypeNone;  // as writeFile7kx handed it back
 };
 
-class CardFields : public CardFixture {
+class CardFields : public Cards {
 protected:
     void SetUp() override {
-        CardFixture::SetUp();
+        Cards::SetUp();
         ASSERT_TRUE(format(drink_));
         card_.resetCounters();
     }
@@ -156,7 +182,7 @@ TEST_F(Cards, format_each_kind_byte_for_byte_with_a_protected_id_and_a_full_coun
         ASSERT_TRUE(row.card->formatCard(row.serial, counter, row.writeable));
         EXPECT_EQ(counter, 65535);
         std::string image = padded(kCardCompany, 40) + padded(row.purpose, 15) + padded(row.version, 8) +
-                            field(layout::kCardId) + padded(row.serial, 25) + padded("OrvexCard", 25) + kStamp +
+                            field(layout::kCardId) + padded(row.serial, 25) + padded("OrvexCard", 25) + "20240102T030405Z" +
                             std::string(2, '\0') + field(layout::kPlaybCounter) + row.flags;
         image += blanks(256 - static_cast<int32_t>(image.size())) + padded("0", 8);
         EXPECT_EQ(card_.memory(), image + blanks(16384 - static_cast<int32_t>(image.size())));
