@@ -83,7 +83,7 @@ protected:
 
 }  // namespace
 
-TEST_F(CardFields, counter_is_limited_to_0_and_65535_and_blanked_without_a_card_id) {
+TEST_F(CardFields, counter_is_limited_to_0_and_65535_blanked_without_a_card_id_and_read_raw) {
     for (const auto& [asked, stored] : {std::pair{70000, 65535}, std::pair{-5, 0}}) {
         int32_t value = asked;
         ASSERT_TRUE(drink_.setCardPlaybCounter(value)) << asked;
@@ -96,14 +96,12 @@ TEST_F(CardFields, counter_is_limited_to_0_and_65535_and_blanked_without_a_card_
     EXPECT_EQ(drink_.cardPlaybCounter(), 0);
     card_.failReads(false);
     EXPECT_EQ(field(layout::kPlaybCounter), blanks(10));
-}
-
-TEST_F(CardFields, raw_fields_keep_a_trailing_blank) {
+    // Raw fields keep a trailing blank.
     card_.setBytes(63, std::string(15, '\x07') + " ");
     EXPECT_EQ(drink_.cardid(), std::string(15, '\x07') + " ");
     installCounterRandomSource([] { return uint8_t{0x01}; });
     // Choose a value whose second copy ends in 0x20: try until the CRC does.
-    int32_t value = 0;
+    value = 0;
     for (int32_t v = value; value < 65535; v = ++value) {
         ASSERT_TRUE(drink_.setCardPlaybCounter(v));
         if (field(layout::kPlaybCounter).back() == ' ') break;

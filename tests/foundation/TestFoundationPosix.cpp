@@ -65,6 +65,11 @@ std::string blockedPath(const std::string& below) {
     return blocker + below;
 }
 
+class RegFileStore : public ::testing::Test {
+protected:
+    ScopedRegistryDir files_;
+};
+
 // Fixes the clock, the title and the version; restores them afterwards.
 class clsLogFile : public ::testing::Test {
 protected:
@@ -98,8 +103,7 @@ TEST(RegFileLocation, follows_the_environment_at_each_use) {
     }
 }
 
-TEST(RegFileStore, every_byte_survives_a_round_trip) {
-    ScopedRegistryDir d;
+TEST_F(RegFileStore, every_byte_survives_a_round_trip) {
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     const std::string key = kKey + "\\Gr\xFC\xDF\x81" "e]";
@@ -123,7 +127,7 @@ TEST(RegFileStore, every_byte_survives_a_round_trip) {
         EXPECT_EQ(std::make_pair(type, data), std::make_pair(v.type, v.data)) << v.name;
     }
     // Printable text is written readable, in UTF-8.
-    const std::string file = readFileBytes(d.hkcu());
+    const std::string file = readFileBytes(files_.hkcu());
     EXPECT_EQ(file.rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
     EXPECT_NE(file.find("\"plain\"=\" !\\\"#$"), std::string::npos);
     EXPECT_NE(file.find("\xC3\xBC\xC3\x9F"), std::string::npos);  // the key name's ü ß
@@ -131,25 +135,23 @@ TEST(RegFileStore, every_byte_survives_a_round_trip) {
 
 // Another program replaces the file (here by a link to a file elsewhere):
 // it is read again, and written through the link.
-TEST(RegFileStore, reads_a_file_replaced_while_running_and_writes_through_a_link) {
-    ScopedRegistryDir d;
+TEST_F(RegFileStore, reads_a_file_replaced_while_running_and_writes_through_a_link) {
     clsRegistry r;  // the program's own store
     r.WriteRegistry(HKEY_CURRENT_USER, kKey, "api", REG_SZ, std::string("SCARD"));
     EXPECT_EQ(r.ReadRegistry(HKEY_CURRENT_USER, kKey, "api"), "SCARD");
     const std::string target = makeTempDir("shared") + "/settings.reg";
     writeFileBytes(target, "REGEDIT4\r\n[HKEY_CURRENT_USER\\" + kKey + "]\r\n\"api\"=\"MCARD\"\r\n");
-    fs::create_symlink(target, d.hkcu() + ".new");
-    fs::rename(d.hkcu() + ".new", d.hkcu());
+    fs::create_symlink(target, files_.hkcu() + ".new");
+    fs::rename(files_.hkcu() + ".new", files_.hkcu());
     EXPECT_EQ(r.ReadRegistry(HKEY_CURRENT_USER, kKey, "api"), "MCARD");
     // Rewriting it keeps every value; a recognised file is not copied aside.
     r.WriteRegistry(HKEY_CURRENT_USER, kKey, "reader", REG_SZ, std::string("R"));
-    EXPECT_TRUE(fs::is_symlink(d.hkcu()));
+    EXPECT_TRUE(fs::is_symlink(files_.hkcu()));
     EXPECT_NE(readFileBytes(target).find("\"api\"=\"MCARD\"\n\"reader\"=\"R\"\n"), std::string::npos);
-    EXPECT_TRUE(filesNamed(d.dir, ".bad-").empty());
+    EXPECT_TRUE(filesNamed(files_.dir, ".bad-").empty());
 }
 
-TEST(RegFileStore, a_write_from_another_process_is_not_lost) {
-    ScopedRegistryDir d;
+TEST_F(RegFileStore, a_write_from_another_process_is_not_lost) {
     const auto writeAll = [](const std::string& prefix) {
         platform::RegFileStore store;
         for (int i = 0; i < 150; ++i)
@@ -167,8 +169,7 @@ TEST(RegFileStore, a_write_from_another_process_is_not_lost) {
     EXPECT_EQ(missing, 0);
 }
 
-TEST(RegFileStore, a_crash_mid_write_leaves_a_whole_file) {
-    ScopedRegistryDir d;
+TEST_F(RegFileStore, a_crash_mid_write_leaves_a_whole_file) {
     write("keep", "me");
     std::mt19937 random(7);
     for (int round = 0; round < 12; ++round) {
@@ -184,7 +185,7 @@ TEST(RegFileStore, a_crash_mid_write_leaves_a_whole_file) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
         const platform::RegFileDocument doc =
-            platform::RegFileParser::parse(readFileBytes(d.hkcu()), HKEY_CURRENT_USER);
+            platform::RegFileParser::parse(readFileBytes(files_.hkcu()), HKEY_CURRENT_USER);
         EXPECT_TRUE(doc.recognised) << round;
         EXPECT_EQ(doc.unreadableLines, 0u) << round;
         EXPECT_EQ(read("keep"), "me") << round;
@@ -193,55 +194,53 @@ TEST(RegFileStore, a_crash_mid_write_leaves_a_whole_file) {
     // files go with the next write.
     write("after", "ok");
     EXPECT_EQ(read("after"), "ok");
-    EXPECT_TRUE(filesNamed(d.dir, ".tmp-").empty());
+    EXPECT_TRUE(filesNamed(files_.dir, ".tmp-").empty());
 }
 
-TEST(RegFileStore, nothing_the_operator_put_in_the_file_is_thrown_away) {
-    ScopedRegistryDir d;
+TEST_F(RegFileStore, nothing_the_operator_put_in_the_file_is_thrown_away) {
     // Lines it cannot read survive a rewrite in place.
-    writeFileBytes(d.hkcu(), "Windows Registry Editor Version 5.00\n; the operator's note\n[HKEY_CURRENT_USER\\" +
+    writeFileBytes(files_.hkcu(), "Windows Registry Editor Version 5.00\n; the operator's note\n[HKEY_CURRENT_USER\\" +
                                  kKey + "]\n\"api\"=\"MCARD\"\n\"broken\"=hex:zz\n");
     write("reader", "R1");
     EXPECT_EQ(read("api"), "MCARD");
-    EXPECT_NE(readFileBytes(d.hkcu()).find("; the operator's note\n\n[HKEY_CURRENT_USER\\" + kKey +
+    EXPECT_NE(readFileBytes(files_.hkcu()).find("; the operator's note\n\n[HKEY_CURRENT_USER\\" + kKey +
                                            "]\n\"api\"=\"MCARD\"\n\"reader\"=\"R1\"\n\"broken\"=hex:zz\n"),
-              std::string::npos) << readFileBytes(d.hkcu());
+              std::string::npos) << readFileBytes(files_.hkcu());
     // A file that is no registry file is copied aside once, before the first write.
     const std::string junk("\x7F" "ELF\0\x01\x02 not settings \xC3\x28\n[x]\n", 28);
-    writeFileBytes(d.hkcu(), junk);
+    writeFileBytes(files_.hkcu(), junk);
     EXPECT_EQ(read("api"), kNotFound);
     write("api", "SCARD");
     write("api", "MCARD");
     EXPECT_EQ(read("api"), "MCARD");
-    const std::vector<std::string> copies = filesNamed(d.dir, "HKCU.reg.bad-");
+    const std::vector<std::string> copies = filesNamed(files_.dir, "HKCU.reg.bad-");
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_EQ(readFileBytes(copies[0]), junk);
 }
 
-TEST(RegFileStore, a_file_it_cannot_read_whole_is_never_overwritten) {
-    ScopedRegistryDir d;
+TEST_F(RegFileStore, a_file_it_cannot_read_whole_is_never_overwritten) {
     // Too large for a settings file.
     std::string big = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\" + kKey +
                       "]\n\"api\"=\"MCARD\"\n";
     big.resize(platform::RegFileStore::kMaxFileSize + 1, ';');
-    writeFileBytes(d.hkcu(), big);
+    writeFileBytes(files_.hkcu(), big);
     EXPECT_EQ(read("api"), kNotFound);
     EXPECT_EQ(createKey(HKEY_CURRENT_USER), reg::ERROR_BADDB);
-    EXPECT_TRUE(readFileBytes(d.hkcu()) == big);
-    fs::remove(d.hkcu());
+    EXPECT_TRUE(readFileBytes(files_.hkcu()) == big);
+    fs::remove(files_.hkcu());
     // Not a regular file: a directory, a FIFO (reading must not wait for a writer).
-    fs::create_directory(d.hkcu());
+    fs::create_directory(files_.hkcu());
     write("api", "SCARD");
-    EXPECT_TRUE(fs::is_directory(d.hkcu()));
+    EXPECT_TRUE(fs::is_directory(files_.hkcu()));
     EXPECT_EQ(read("api"), kNotFound);
-    fs::remove(d.hkcu());
-    ASSERT_EQ(mkfifo(d.hkcu().c_str(), 0600), 0);
+    fs::remove(files_.hkcu());
+    ASSERT_EQ(mkfifo(files_.hkcu().c_str(), 0600), 0);
     EXPECT_EQ(read("api"), kNotFound);
     write("api", "SCARD");
-    EXPECT_TRUE(fs::is_fifo(d.hkcu()));
+    EXPECT_TRUE(fs::is_fifo(files_.hkcu()));
 }
 
-TEST(RegFileStore, a_write_that_cannot_be_saved_leaves_everything_as_it_was) {
+TEST_F(RegFileStore, a_write_that_cannot_be_saved_leaves_everything_as_it_was) {
     {
         // The directory cannot be made (a file stands in the way), as with /etc for an operator.
         ScopedEnv env("ORVEXCARD_REGISTRY_DIR", blockedPath("/reg").c_str());
@@ -249,9 +248,8 @@ TEST(RegFileStore, a_write_that_cannot_be_saved_leaves_everything_as_it_was) {
     }
     // The disk refuses the new contents (a file size limit stands in for a
     // full disk): the old file stays, and memory goes back to it.
-    ScopedRegistryDir d;
     write("api", "SCARD");
-    const std::string before = readFileBytes(d.hkcu());
+    const std::string before = readFileBytes(files_.hkcu());
     const pid_t child = fork();
     if (child == 0) {
         signal(SIGXFSZ, SIG_IGN);
@@ -266,12 +264,11 @@ TEST(RegFileStore, a_write_that_cannot_be_saved_leaves_everything_as_it_was) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(readFileBytes(d.hkcu()), before);
-    EXPECT_TRUE(filesNamed(d.dir, ".tmp-").empty());
+    EXPECT_EQ(readFileBytes(files_.hkcu()), before);
+    EXPECT_TRUE(filesNamed(files_.dir, ".tmp-").empty());
 }
 
-TEST(RegFileStore, a_change_that_fails_releases_the_lock) {
-    ScopedRegistryDir d;
+TEST_F(RegFileStore, a_change_that_fails_releases_the_lock) {
     platform::RegFileStore store;
     clsRegistry r(store);
     r.WriteRegistry(HKEY_CURRENT_USER, kKey + "\\Sub", "x", REG_SZ, std::string("1"));
@@ -280,7 +277,7 @@ TEST(RegFileStore, a_change_that_fails_releases_the_lock) {
     ASSERT_EQ(store.openKey(HKEY_CURRENT_USER, "", root), reg::ERROR_SUCCESS);
     const auto refusedAndUnlocked = [&](int32_t got, int32_t want, const char* what) {
         EXPECT_EQ(got, want) << what;
-        EXPECT_TRUE(lockIsFree(d.hkcu() + ".lock")) << what;
+        EXPECT_TRUE(lockIsFree(files_.hkcu() + ".lock")) << what;
     };
     refusedAndUnlocked(store.deleteValue(h, "missing"), reg::ERROR_FILE_NOT_FOUND, "value");
     refusedAndUnlocked(store.deleteKey(h, ""), reg::ERROR_INVALID_PARAMETER, "empty");
