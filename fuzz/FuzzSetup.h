@@ -1,9 +1,13 @@
 #pragma once
-// Every fuzz target including this runs, from its start, with its own settings
-// in a scratch directory and its trace going nowhere: a run neither touches the
-// operator's settings nor spends its time writing log lines.
+// What every fuzz target starts from: the headers its entry point needs, and
+// from its start settings of its own in a scratch directory, its trace going
+// nowhere, so a run neither touches the operator's settings nor spends its
+// time writing log lines.
 #include <stdlib.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 

@@ -3,8 +3,6 @@
 // The first input byte chooses reader faults and whether the card id is made
 // to match the header, so the counter checks behind it are reached too; the
 // rest is the image (blank-padded or cut to the card's size).
-#include <cstdlib>
-
 #include "FuzzSetup.h"
 #include "cards/orvexcard.h"
 #include "foundation/modCommon.h"

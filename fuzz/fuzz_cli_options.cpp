@@ -1,9 +1,7 @@
 // The command line of orvexcard from arbitrary bytes: NUL-separated arguments.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <vector>
 
+#include "FuzzSetup.h"
 // The parser and its texts alone; the rest of the program needs Qt.
 #include "cli/CliOptions.cpp"
 #include "cli/CliText.cpp"

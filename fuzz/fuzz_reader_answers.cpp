@@ -3,10 +3,7 @@
 // writes. Nothing may crash, hang or read outside a buffer.
 #include <algorithm>
 #include <chrono>
-#include <cstddef>
-#include <cstdint>
 #include <memory>
-#include <string>
 
 #include "FuzzSetup.h"  // the driver traces every call
 #include "platform/eventloop/VirtualEventLoop.h"
