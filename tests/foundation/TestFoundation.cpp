@@ -221,17 +221,14 @@ TEST_P(RegistryReadFormat, each_type_reads_the_same_and_what_cannot_be_read_is_t
     const auto get = [&](const std::string& name, const std::string& path = kKey) {
         return r.ReadRegistry(HKEY_CURRENT_USER, path, name);
     };
-    const std::pair<uint32_t, const char*> dwords[] = {
-        {0, "000"}, {5, "005"}, {500, "500"}, {1000, "1000"}, {4294967295u, "4294967295"}, {0x80000000u, "2147483648"}};
-    for (const auto& [number, text] : dwords) {
-        put(*api_, "n", REG_DWORD, dword(number));
-        EXPECT_EQ(get("n"), text) << number;
-    }
-    // The read buffer holds 2048 bytes: 2048 is read, 2049 is not.
     const struct { const char* name; uint32_t type; std::string data; std::string read; } rows[] = {
+        {"d0", REG_DWORD, dword(0), "000"}, {"d5", REG_DWORD, dword(5), "005"}, {"d500", REG_DWORD, dword(500), "500"},
+        {"d1000", REG_DWORD, dword(1000), "1000"}, {"dmax", REG_DWORD, dword(4294967295u), "4294967295"},
+        {"dtop", REG_DWORD, dword(0x80000000u), "2147483648"},
         {"bin", REG_BINARY, std::string("\x00\x10\xA0\xff", 4), "0010A0FF"},
         {"empty", REG_SZ, std::string(1, '\0'), ""}, {"nodata", REG_SZ, "", ""},
         {"text", REG_SZ, std::string("abc\0", 4), "abc"}, {"expand", 2, std::string("%A%\0", 4), "%A%"},
+        // The read buffer holds 2048 bytes: 2048 is read, 2049 is not.
         {"fits", REG_SZ, std::string(2047, 'x') + '\0', std::string(2047, 'x')},
         {"long", REG_SZ, std::string(2048, 'x') + '\0', kNotFound}, {"longbin", REG_BINARY, std::string(2049, 'x'), kNotFound}};
     for (const auto& row : rows) put(*api_, row.name, row.type, row.data);
