@@ -180,8 +180,8 @@ TEST_F(Cards, format_each_kind_byte_for_byte_with_a_protected_id_and_a_full_coun
         ASSERT_TRUE(row.card->formatCard(row.serial, counter, row.writeable));
         EXPECT_EQ(counter, 65535);
         std::string image = padded(kCardCompany, 40) + padded(row.purpose, 15) + padded(row.version, 8) +
-                            field(layout::kCardId) + padded(row.serial, 25) + padded("OrvexCard", 25) + "20240102T030405Z" +
-                            std::string(2, '\0') + field(layout::kPlaybCounter) + row.flags;
+                            field(layout::kCardId) + padded(row.serial, 25) + padded("OrvexCard", 25) +
+                            "20240102T030405Z" + std::string(2, '\0') + field(layout::kPlaybCounter) + row.flags;
         image += blanks(256 - static_cast<int32_t>(image.size())) + padded("0", 8);
         EXPECT_EQ(card_.memory(), image + blanks(16384 - static_cast<int32_t>(image.size())));
         EXPECT_EQ(card_.optimizeWrite(), row.optimize) << "the setting is restored";

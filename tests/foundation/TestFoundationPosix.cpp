@@ -133,8 +133,6 @@ TEST_F(RegFileStore, every_byte_survives_a_round_trip) {
     EXPECT_NE(file.find("\xC3\xBC\xC3\x9F"), std::string::npos);  // the key name's ü ß
 }
 
-// Another program replaces the file (here by a link to a file elsewhere):
-// it is read again, and written through the link.
 TEST_F(RegFileStore, reads_a_file_replaced_while_running_and_writes_through_a_link) {
     clsRegistry r;  // the program's own store
     r.WriteRegistry(HKEY_CURRENT_USER, kKey, "api", REG_SZ, std::string("SCARD"));
