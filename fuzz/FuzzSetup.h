@@ -20,7 +20,8 @@ inline const std::string kScratchDir = [] {
     static std::string dir = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
     if (!mkdtemp(dir.data())) abort();
     atexit([] { std::filesystem::remove_all(dir); });
-    for (const char* name : {"ORVEXCARD_REGISTRY_DIR", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) setenv(name, dir.c_str(), 1);
+    for (const char* name : {"ORVEXCARD_REGISTRY_DIR", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
+        setenv(name, dir.c_str(), 1);
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, "/dev/null");
     return dir;
 }();

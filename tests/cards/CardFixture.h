@@ -7,7 +7,6 @@
 #include "foundation/Clock.h"
 #include "foundation/modHash.h"
 #include "support/MemoryCardReader.h"
-#include "support/TestEnvironment.h"
 
 namespace orvex::test {
 

@@ -224,7 +224,9 @@ TEST(PlaybCounter, encodes_and_decodes_from_copy_a_else_copy_b_else_0) {
 }
 
 TEST_F(Cards, the_identification_table) {
-    const auto patch = [](int32_t at, std::string bytes) { return [=](MemoryCardReader& c) { c.setBytes(at, bytes); }; };
+    const auto patch = [](int32_t at, std::string bytes) {
+        return [=](MemoryCardReader& c) { c.setBytes(at, bytes); };
+    };
     const auto flip = [](int32_t at, char bits) {
         return [=](MemoryCardReader& c) { c.memory()[static_cast<size_t>(at)] ^= bits; };
     };
@@ -242,9 +244,9 @@ TEST_F(Cards, the_identification_table) {
          }}, false, true, cardTypeDrink, true},
         {"wrong version", cardTypeDrink, true, {patch(55, "1.1.2   ")}, false, true, cardTypeDrink, true},
         {"tampered card id", cardTypeStation, true, {flip(70, 0x01)}, false, true, cardTypeStation, true},
-        {"purpose wrong in its first character", cardTypeDrink, true, {patch(40, "x")}, false, true, cardTypeDrink, true},
-        {"purpose wrong twice", cardTypeStation, true, {patch(40, "Xrvexthxrapy")}, false, true, cardTypeStation, true},
-        {"ten x's, maker's company", cardTypeDrink, true, {patch(40, "xxxxxxxxxx     ")}, false, true, cardTypeNone, true},
+        {"purpose wrong in its first letter", cardTypeDrink, true, {patch(40, "x")}, false, true, cardTypeDrink, true},
+        {"purpose off twice", cardTypeStation, true, {patch(40, "Xrvexthxrapy")}, false, true, cardTypeStation, true},
+        {"x's, maker's company", cardTypeDrink, true, {patch(40, "xxxxxxxxxx     ")}, false, true, cardTypeNone, true},
         // Without "orvex" anywhere, half the maker's name or half the
         // station purpose (6 of 12 positions) still recognises it; 5 do not.
         {"half the maker's name", cardTypeDrink, true,
@@ -312,8 +314,7 @@ TEST_F(Cards, format_checks_the_kind_always_fills_the_counter_and_reports_failur
 TEST_F(Cards, sample_texts_comment_serial_name_and_duration_fit_their_fields) {
     formatStation();
     // A blank comment becomes the file's base name, in Windows-1252.
-    SampleFileParts parts;
-    parts.comment = "";
+    SampleFileParts parts{.comment = ""};
     ASSERT_TRUE(station_.writeFile7kx(loaded(parts, "calm tide.7kx")));
     EXPECT_EQ(station_.fileComments(), "calm tide");
     ASSERT_TRUE(station_.writeFile7kx(loaded(parts, "café ☕.v2.7kx")));
@@ -386,11 +387,7 @@ TEST(tasks, station_minutes_round_half_to_even_and_drink_seconds_stay) {
 }
 
 TEST(tasks, write_report_names_the_version_rule_before_the_write_failure) {
-    const auto by = [](const char* creator) {
-        SampleFileParts parts;
-        parts.creator = creator;
-        return loaded(parts);
-    };
+    const auto by = [](const char* creator) { return loaded({.creator = creator}); };
     const file7kx accepted = by("OSC/3.6/1");
     EXPECT_TRUE(tasks::creatorVersionAllowed(accepted));
     EXPECT_TRUE(tasks::creatorVersionAllowed(by("osc/4.0/1")));

@@ -42,7 +42,9 @@ std::pair<uint32_t, std::string> value(const RegKey& root, const std::string& pa
     const platform::RegValue* v = k ? k->findValue(name) : nullptr;
     return v ? std::make_pair(v->type, v->data) : std::make_pair(0u, std::string("<missing>"));
 }
-std::string data(const RegKey& root, const std::string& path, const std::string& name) { return value(root, path, name).second; }
+std::string data(const RegKey& root, const std::string& path, const std::string& name) {
+    return value(root, path, name).second;
+}
 
 // A REG_SZ's data: the text and its NUL.
 std::string sz(const std::string& text) { return text + '\0'; }
@@ -230,7 +232,8 @@ TEST_P(RegistryReadFormat, each_type_reads_the_same_and_what_cannot_be_read_is_t
         {"text", REG_SZ, std::string("abc\0", 4), "abc"}, {"expand", 2, std::string("%A%\0", 4), "%A%"},
         // The read buffer holds 2048 bytes: 2048 is read, 2049 is not.
         {"fits", REG_SZ, std::string(2047, 'x') + '\0', std::string(2047, 'x')},
-        {"long", REG_SZ, std::string(2048, 'x') + '\0', kNotFound}, {"longbin", REG_BINARY, std::string(2049, 'x'), kNotFound}};
+        {"long", REG_SZ, std::string(2048, 'x') + '\0', kNotFound},
+        {"longbin", REG_BINARY, std::string(2049, 'x'), kNotFound}};
     for (const auto& row : rows) put(*api_, row.name, row.type, row.data);
     for (const auto& row : rows) EXPECT_EQ(get(row.name), row.read) << row.name;
     // Names are case-insensitive, as in the registry.

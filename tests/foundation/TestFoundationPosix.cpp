@@ -342,7 +342,8 @@ TEST_F(clsLogFile, path_default_fallback_and_stored_value) {
     setProgramDirectory("/usr/bin");
     EXPECT_EQ(clsLog().path(), fallback);
     EXPECT_TRUE(platform::isSystemProgramFolder("/opt") && platform::isSystemProgramFolder("/opt/orvexcard/bin"));
-    EXPECT_FALSE(platform::isSystemProgramFolder("/usrdata/orvexcard") || platform::isSystemProgramFolder("/home/op/usr"));
+    EXPECT_FALSE(platform::isSystemProgramFolder("/usrdata/orvexcard") ||
+                 platform::isSystemProgramFolder("/home/op/usr"));
 
     // A stored path is used unchanged (Windows-1252, as settings are) and never rewritten.
     setProgramDirectory(program);
