@@ -12,7 +12,6 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
-extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
@@ -25,7 +24,6 @@ int main(int argc, char** argv) {
     }
     if (files.empty()) return std::fprintf(stderr, "no inputs to replay\n"), 1;
     std::sort(files.begin(), files.end());
-    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     for (const auto& file : files) {
         std::ifstream in(file, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -3,8 +3,6 @@
 // The first input byte chooses reader faults and whether the card id is made
 // to match the header, so the counter checks behind it are reached too; the
 // rest is the image (blank-padded or cut to the card's size).
-#include <cstdlib>
-
 #include "FuzzSetup.h"
 #include "cards/orvexcard.h"
 #include "foundation/modCommon.h"
@@ -22,7 +20,7 @@ struct Card {
     odrinkcard drink;
     otherapycard station;
     Card() { ocard.assign(rd), drink.assign_reader(rd), station.assign_reader(rd); }
-}* card = nullptr;
+};
 
 size_t consume(CardObject& o) {
     return o.fileLength().size() + o.fileLastModified().size() + o.fileComments().size() + o.fileSerial().size() +
@@ -40,14 +38,9 @@ void matchCardId(MemoryCardReader& rd) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::isolateSettings();
-    card = new Card;
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
+    static Card* const card = new Card;
     std::string image(reinterpret_cast<const char*>(data) + 1, size - 1);
     image.resize(MemoryCardReader::kCardSize, ' ');
     card->rd.memory() = image;

@@ -2,11 +2,8 @@
 // library: no crash, no write outside the caller's buffer, no answer longer
 // than the length the caller gave.
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
+#include "FuzzSetup.h"
 #include "platform/scard32/TextCommand.h"
 #include "platform/scard32/TextCommandLibrary.h"
 #include "tests/platform/FakeBackend.h"  // stops the run on a card access outside the card

@@ -11,7 +11,7 @@ using namespace orvex;
 
 namespace {
 
-std::string samplePath;
+const std::string samplePath = fuzz::kScratchDir + "/input.7kx";
 
 void consume(const file7kx& f) {
     volatile size_t sink = f.creatorname().size() + f.creatorversion().size() + f.serial().size() +
@@ -21,11 +21,6 @@ void consume(const file7kx& f) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    samplePath = fuzz::isolateSettings() + "/input.7kx";
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -3,12 +3,9 @@
 // writes. Nothing may crash, hang or read outside a buffer.
 #include <algorithm>
 #include <chrono>
-#include <cstddef>
-#include <cstdint>
 #include <memory>
-#include <string>
 
-#include "FuzzSetup.h"
+#include "FuzzSetup.h"  // the driver traces every call
 #include "platform/eventloop/VirtualEventLoop.h"
 #include "readers/readerChipdrive.h"
 
@@ -39,13 +36,6 @@ private:
 };
 
 }  // namespace
-
-// The driver traces every call: into scratch settings whose log is /dev/null,
-// never into the operator's trace file.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    orvex::fuzz::isolateSettings();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     orvex::platform::VirtualEventLoop loop;

@@ -1,11 +1,9 @@
 // The .reg parser takes any bytes an operator may drop in. Besides not
 // crashing, what the store writes back must read back to the same file:
 // otherwise every rewrite would drift, or lose what it kept.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
+#include "FuzzSetup.h"
 #include "platform/registry/RegFileParser.h"
 #include "platform/registry/RegFileWriter.h"
 

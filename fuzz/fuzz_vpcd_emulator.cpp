@@ -1,9 +1,7 @@
 // Hostile socket streams for the card emulator: arbitrary bytes in arbitrary
 // pieces through the framing and the APDU handler. No crash, every answer
 // fits a frame, the card keeps its size.
-#include <cstdint>
-#include <cstdlib>
-
+#include "FuzzSetup.h"
 // The emulator is a test program outside the libraries: compiled in directly.
 #include "tests/emulator/CardEmulator.cpp"
 

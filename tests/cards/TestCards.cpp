@@ -1,12 +1,12 @@
-// The card objects on a card in memory: fields, the format image, the counter
-// block and card id, identification, sample writes, and the window's task rules.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "CardFixture.h"
 #include "cards/modTasks.h"
+#include "cards/odrinkcard.h"
 #include "cards/orvexcard.h"
+#include "cards/otherapycard.h"
 #include "samplefile/SampleFileMaker.h"
 #include "samplefile/file7kx.h"
 
@@ -21,14 +21,34 @@ file7kx loaded(const SampleFileParts& parts = {}, const std::string& name = "s.7
     return file;
 }
 
+// A drink, a station and the general card object on the card in memory.
 class Cards : public CardFixture {
 protected:
-    // The card object on a card formatted as kind.
+    void SetUp() override {
+        CardFixture::SetUp();
+        ASSERT_TRUE(drink_.assign_reader(card_));
+        ASSERT_TRUE(station_.assign_reader(card_));
+    }
+    static bool format(CardObject& card, bool writeable = true, const std::string& serial = "serial") {
+        int32_t counter = 65535;
+        return card.formatCard(serial, counter, writeable);
+    }
+    std::string field(layout::Field f) const { return card_.bytes(f.offset, f.width); }
+    static std::string blanks(int32_t n) { return std::string(static_cast<size_t>(n), ' '); }
+    // MD5 over the salt and the five header texts as the card holds them.
+    std::string expectedCardId() const {
+        const auto text = [&](layout::Field f) {
+            const std::string raw = field(f);
+            return raw.substr(0, raw.find_last_not_of(' ') + 1);
+        };
+        return hashText(std::string("k4w9#\xA8\xA8") + text(layout::kSerial) + text(layout::kLastModified) +
+                            text(layout::kVersion) + text(layout::kCompany) + text(layout::kPurpose),
+                        kHashMd5, false);
+    }
     void formatAs(int32_t kind, bool writeable = true) {
         ASSERT_EQ(ocard_.assign(card_), -1);
         ASSERT_TRUE(ocard_.formatCard(kind, "ocard/2.1.0/1", 65535, writeable));
     }
-    // A freshly formatted station card, the card object verified on it.
     void formatStation() {
         card_ = MemoryCardReader('Z');
         formatAs(cardTypeStation);
@@ -45,16 +65,17 @@ protected:
         kindBack_ = kind;
         return ocard_.writeFile7kx(file_, kindBack_, name, duration, true, true);
     }
+    odrinkcard drink_;
+    otherapycard station_;
     orvexcard ocard_;
     file7kx file_ = loaded();
     int32_t kindBack_ = cardTypeNone;  // as writeFile7kx handed it back
 };
 
-// Fields of a formatted drink card.
-class CardFields : public CardFixture {
+class CardFields : public Cards {
 protected:
     void SetUp() override {
-        CardFixture::SetUp();
+        Cards::SetUp();
         ASSERT_TRUE(format(drink_));
         card_.resetCounters();
     }
@@ -62,7 +83,7 @@ protected:
 
 }  // namespace
 
-TEST_F(CardFields, counter_is_limited_to_0_and_65535_and_blanked_without_a_card_id) {
+TEST_F(CardFields, counter_is_limited_to_0_and_65535_blanked_without_a_card_id_and_read_raw) {
     for (const auto& [asked, stored] : {std::pair{70000, 65535}, std::pair{-5, 0}}) {
         int32_t value = asked;
         ASSERT_TRUE(drink_.setCardPlaybCounter(value)) << asked;
@@ -75,14 +96,12 @@ TEST_F(CardFields, counter_is_limited_to_0_and_65535_and_blanked_without_a_card_
     EXPECT_EQ(drink_.cardPlaybCounter(), 0);
     card_.failReads(false);
     EXPECT_EQ(field(layout::kPlaybCounter), blanks(10));
-}
-
-TEST_F(CardFields, raw_fields_keep_a_trailing_blank) {
+    // Raw fields keep a trailing blank.
     card_.setBytes(63, std::string(15, '\x07') + " ");
     EXPECT_EQ(drink_.cardid(), std::string(15, '\x07') + " ");
     installCounterRandomSource([] { return uint8_t{0x01}; });
     // Choose a value whose second copy ends in 0x20: try until the CRC does.
-    int32_t value = 0;
+    value = 0;
     for (int32_t v = value; value < 65535; v = ++value) {
         ASSERT_TRUE(drink_.setCardPlaybCounter(v));
         if (field(layout::kPlaybCounter).back() == ' ') break;
@@ -131,8 +150,6 @@ TEST_F(CardFields, station_flags_are_one_byte_each) {
     EXPECT_EQ(card_.bytes(157, 2), std::string(2, '\0'));
 }
 
-// A card object refuses a reader whose card is not active; an optimized write
-// of an empty value counts as done.
 TEST_F(CardFields, a_reader_whose_card_is_not_active_and_an_empty_optimized_write) {
     odrinkcard other;
     card_.setCardState("activelocked");
@@ -145,9 +162,8 @@ TEST_F(CardFields, a_reader_whose_card_is_not_active_and_an_empty_optimized_writ
     EXPECT_EQ(drink_.cardPurpose(true), "orvexdrink");
 }
 
-// The whole card as formatting leaves it, the card id and the counter block
-// checked on their own. A serial too long for its field is cut, and the card
-// id covers it as stored; a counter argument above 65535 is limited.
+// A serial too long for its field is cut, and the card id covers it as stored;
+// a counter argument above 65535 is limited.
 TEST_F(Cards, format_each_kind_byte_for_byte_with_a_protected_id_and_a_full_counter) {
     const struct {
         CardObject* card; bool writeable, optimize; const char *serial, *purpose, *version; int32_t counter;
@@ -164,8 +180,8 @@ TEST_F(Cards, format_each_kind_byte_for_byte_with_a_protected_id_and_a_full_coun
         ASSERT_TRUE(row.card->formatCard(row.serial, counter, row.writeable));
         EXPECT_EQ(counter, 65535);
         std::string image = padded(kCardCompany, 40) + padded(row.purpose, 15) + padded(row.version, 8) +
-                            field(layout::kCardId) + padded(row.serial, 25) + padded("OrvexCard", 25) + kStamp +
-                            std::string(2, '\0') + field(layout::kPlaybCounter) + row.flags;
+                            field(layout::kCardId) + padded(row.serial, 25) + padded("OrvexCard", 25) +
+                            "20240102T030405Z" + std::string(2, '\0') + field(layout::kPlaybCounter) + row.flags;
         image += blanks(256 - static_cast<int32_t>(image.size())) + padded("0", 8);
         EXPECT_EQ(card_.memory(), image + blanks(16384 - static_cast<int32_t>(image.size())));
         EXPECT_EQ(card_.optimizeWrite(), row.optimize) << "the setting is restored";
@@ -208,7 +224,9 @@ TEST(PlaybCounter, encodes_and_decodes_from_copy_a_else_copy_b_else_0) {
 }
 
 TEST_F(Cards, the_identification_table) {
-    const auto patch = [](int32_t at, std::string bytes) { return [=](MemoryCardReader& c) { c.setBytes(at, bytes); }; };
+    const auto patch = [](int32_t at, std::string bytes) {
+        return [=](MemoryCardReader& c) { c.setBytes(at, bytes); };
+    };
     const auto flip = [](int32_t at, char bits) {
         return [=](MemoryCardReader& c) { c.memory()[static_cast<size_t>(at)] ^= bits; };
     };
@@ -226,9 +244,9 @@ TEST_F(Cards, the_identification_table) {
          }}, false, true, cardTypeDrink, true},
         {"wrong version", cardTypeDrink, true, {patch(55, "1.1.2   ")}, false, true, cardTypeDrink, true},
         {"tampered card id", cardTypeStation, true, {flip(70, 0x01)}, false, true, cardTypeStation, true},
-        {"purpose wrong in its first character", cardTypeDrink, true, {patch(40, "x")}, false, true, cardTypeDrink, true},
-        {"purpose wrong twice", cardTypeStation, true, {patch(40, "Xrvexthxrapy")}, false, true, cardTypeStation, true},
-        {"ten x's, maker's company", cardTypeDrink, true, {patch(40, "xxxxxxxxxx     ")}, false, true, cardTypeNone, true},
+        {"purpose wrong in its first letter", cardTypeDrink, true, {patch(40, "x")}, false, true, cardTypeDrink, true},
+        {"purpose off twice", cardTypeStation, true, {patch(40, "Xrvexthxrapy")}, false, true, cardTypeStation, true},
+        {"x's, maker's company", cardTypeDrink, true, {patch(40, "xxxxxxxxxx     ")}, false, true, cardTypeNone, true},
         // Without "orvex" anywhere, half the maker's name or half the
         // station purpose (6 of 12 positions) still recognises it; 5 do not.
         {"half the maker's name", cardTypeDrink, true,
@@ -296,8 +314,7 @@ TEST_F(Cards, format_checks_the_kind_always_fills_the_counter_and_reports_failur
 TEST_F(Cards, sample_texts_comment_serial_name_and_duration_fit_their_fields) {
     formatStation();
     // A blank comment becomes the file's base name, in Windows-1252.
-    SampleFileParts parts;
-    parts.comment = "";
+    SampleFileParts parts{.comment = ""};
     ASSERT_TRUE(station_.writeFile7kx(loaded(parts, "calm tide.7kx")));
     EXPECT_EQ(station_.fileComments(), "calm tide");
     ASSERT_TRUE(station_.writeFile7kx(loaded(parts, "café ☕.v2.7kx")));
@@ -370,11 +387,7 @@ TEST(tasks, station_minutes_round_half_to_even_and_drink_seconds_stay) {
 }
 
 TEST(tasks, write_report_names_the_version_rule_before_the_write_failure) {
-    const auto by = [](const char* creator) {
-        SampleFileParts parts;
-        parts.creator = creator;
-        return loaded(parts);
-    };
+    const auto by = [](const char* creator) { return loaded({.creator = creator}); };
     const file7kx accepted = by("OSC/3.6/1");
     EXPECT_TRUE(tasks::creatorVersionAllowed(accepted));
     EXPECT_TRUE(tasks::creatorVersionAllowed(by("osc/4.0/1")));

@@ -1,5 +1,5 @@
 #pragma once
-// Environment settings, registry directories and editor exports for one test.
+// Environment settings and a registry directory of its own for one test.
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -24,22 +24,10 @@ private:
     std::optional<std::string> old_;
 };
 
-// A registry directory of its own for one test.
 struct ScopedRegistryDir {
     std::string dir = makeTempDir("reg");
     ScopedEnv env{"ORVEXCARD_REGISTRY_DIR", dir.c_str()};
     std::string hkcu() const { return dir + "/HKCU.reg"; }
 };
-
-// A file as the registry editor saves it: UTF-16LE, byte-order mark, CR LF.
-inline std::string editorExport(const std::u16string& text) {
-    std::string out = "\xFF\xFE";
-    for (const char16_t c : text) {
-        if (c == u'\n') out += std::string("\r\0", 2);
-        out += static_cast<char>(c & 0xFF);
-        out += static_cast<char>(c >> 8);
-    }
-    return out;
-}
 
 }  // namespace orvex::test

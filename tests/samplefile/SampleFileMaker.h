@@ -20,14 +20,12 @@ inline std::string padded(std::string text, size_t width) {
     return text;
 }
 
-// Byte i of the sample data; odd bytes above 0x7F make negative samples.
-inline char sampleByte(size_t i) { return static_cast<char>((i * 37 + 11) & 0xFF); }
-
 inline std::string sampleFileBytes(const SampleFileParts& parts = {}) {
     std::string bytes = padded(parts.format, 25) + padded(parts.stamp, 16) + " " +
                         padded(parts.comment, 100) + padded(parts.creator, 24) +
                         padded(parts.fingerprint, 16);
-    for (size_t i = 0; i < 8820; ++i) bytes += sampleByte(i);
+    // A pattern whose odd bytes above 0x7F make negative samples.
+    for (size_t i = 0; i < 8820; ++i) bytes += static_cast<char>((i * 37 + 11) & 0xFF);
     return bytes;
 }
 
