@@ -28,7 +28,6 @@ using namespace platform::mcard;
 
 const BackendStatus kNoService = BackendStatus::failure(BackendFault::Service, "the PC/SC service is not running");
 
-// A fake back end, and the lines the library logs.
 class BackendTest : public ::testing::Test {
 protected:
     void SetUp() override { setBackendLogSink([this](const std::string& line) { log.push_back(line); }); }
@@ -139,9 +138,8 @@ TEST_F(MemoryCardApiTest, HandlesLiveFromConnectToDisconnectOrShutdown) {
     EXPECT_EQ(api.MCardShutdown(context), MCARD_E_NOT_INITIALIZED);
 }
 
-// Connecting reads the card's type: a card that answers wrongly still gets
-// its handle and the type attribute tells why; an empty or gone reader, or
-// no service, gets none.
+// A card that answers wrongly still gets its handle, and the type attribute
+// tells why; an empty or gone reader, or no service, gets none.
 TEST_F(MemoryCardApiTest, ConnectReadsTheTypeTheAttributeReports) {
     const int32_t context = initialize();
     const struct {
@@ -564,8 +562,7 @@ TEST(SimDirectory, a_pulled_card_goes_back_whole_and_names_that_are_not_one_fold
     EXPECT_EQ(sim.readers(), std::vector<std::string>{"Only"});
 }
 
-// The lock file every card operation on the simulated reader takes: a second
-// holder, even in the same process, is refused until the first lets go.
+// The simulated reader's card lock: a second holder, even in this process, waits.
 TEST(FileLock, a_second_holder_is_busy_until_the_first_releases_and_a_missing_folder_fails) {
     const std::string path = makeTempDir("lock") + "/card.lock";
     platform::FileLock first, second;

@@ -1,7 +1,4 @@
-// The reader drivers on scripted libraries and the virtual loop: state words
-// and intervals of the polling ticks, the ticks at once after a start, the
-// read and write loops, the exclusive hold, destruction from the drivers' own
-// events, handlers that throw, the back ends' lines in the log.
+// The reader drivers on scripted libraries and the virtual loop.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -30,8 +27,6 @@ using std::chrono::milliseconds;
 using Lines = std::vector<std::string>;
 enum class Driver { SCM, Chipdrive };
 
-// The virtual loop, scripted libraries, fixed log time, empty log and default
-// intervals before each test, and a recorder of driver events.
 class ReaderTestBase : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -86,8 +81,6 @@ private:
     std::string logPath_;
 };
 
-// The state words of both drivers' polling ticks, one stateChange per change,
-// the card reset on coming online, the polling intervals.
 using ReaderStates = ReaderTestBase;
 
 TEST_F(ReaderStates, SCMTickFollowsTheStateTable) {
@@ -162,9 +155,7 @@ TEST_F(ReaderStates, PollingIntervalsFromTheSettings) {
     }
 }
 
-// Start and restart take the card's state at once, not after a polling
-// interval, with the same stateChange events a tick brings; the ticks at once
-// stay few whatever the reader answers.
+// Start and restart take the card's state at once, with the events a tick brings.
 using FirstTick = ReaderTestBase;
 
 // A restart stops and starts again with the same reader; the window verifies
@@ -240,8 +231,6 @@ TEST_F(FirstTick, TicksAtOnceAreBoundedAndNeverComeWithoutAStart) {
     EXPECT_EQ(scard->count("Device,Info,Status"), 1);  // the started driver's regular tick
 }
 
-// The polling timer itself: a tick asked for soon comes once, and never
-// without an interval or once the timer is off.
 TEST_F(FirstTick, ATickSoonComesOnceAndNeverFromATimerThatIsOff) {
     int ticks = 0;
     xTimer timer(loop, [&] { ++ticks; });
@@ -258,8 +247,6 @@ TEST_F(FirstTick, ATickSoonComesOnceAndNeverFromATimerThatIsOff) {
     EXPECT_EQ(ticks, 1);
 }
 
-// The read and write loops: pieces, progress, busy, the caller's length, the
-// reader's impossible answers; repetitions of failed Chipdrive reads.
 class ReaderMemory : public ReaderTestBase {
 protected:
     void SetUp() override {
@@ -495,8 +482,6 @@ TEST_P(ExclusiveCardTest, WaitsForAnotherProgramThenGivesUpUntouched) {
 INSTANTIATE_TEST_SUITE_P(Drivers, ExclusiveCardTest, ::testing::Values(Driver::SCM, Driver::Chipdrive),
                          [](const auto& info) { return info.param == Driver::SCM ? "SCM" : "Chipdrive"; });
 
-// Device waits, a missing library, destruction from the driver's own events
-// and waits, handlers that throw, the back ends' lines in the log.
 using ReaderLifecycle = ReaderTestBase;
 
 TEST_F(ReaderLifecycle, ConstructionWaitsAtMostSixQueriesForTheDeviceAndWithoutALibraryStaysSilent) {
