@@ -1,13 +1,16 @@
 // The back ends of the drivers: the memory-card API and the text-command
-// library over a fake back end, the APDUs of a memory card through PC/SC, and
-// the simulated reader with its faults file, folder and card lock.
+// library over a fake back end, the APDUs of a memory card through PC/SC, the
+// simulated reader with its faults file, folder and card lock; and the command
+// line's own loop, which keeps the promises every real loop keeps.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include "FakeBackend.h"
+#include "platform/eventloop/SteadyEventLoop.h"
 #include "platform/mcard/BackendLog.h"
 #include "platform/mcard/MemoryCardApi.h"
 #include "platform/pcsc/StorageCardProtocol.h"
@@ -17,6 +20,7 @@
 #include "platform/sim/SimDirectory.h"
 #include "platform/sim/SimFaults.h"
 #include "platform/sim/SimulatedBackend.h"
+#include "support/EventLoopContract.h"
 #include "support/TestEnvironment.h"
 
 namespace orvex::test {
@@ -579,6 +583,37 @@ TEST(FileLock, a_second_holder_is_busy_until_the_first_releases_and_a_missing_fo
     EXPECT_TRUE(platform::FileLock().acquire(path, 20));  // a holder that goes lets go
     EXPECT_EQ(first.tryAcquire(path), platform::FileLock::Attempt::Taken);
     EXPECT_EQ(platform::FileLock().tryAcquire(path + ".d/none/x.lock"), platform::FileLock::Attempt::Failed);
+}
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Steady, EventLoopContract, SteadyEventLoop);
+
+TEST(SteadyEventLoop, ATickAskedForSoonRunsAtTheNextTurn) {
+    SteadyEventLoop loop;
+    int ticks = 0;
+    std::unique_ptr<LoopTimer> timer;
+    timer = loop.createTimer([&] {
+        ++ticks;
+        timer->setEnabled(false);
+    });
+    timer->tickSoon();
+    loop.processEvents();
+    EXPECT_EQ(ticks, 1);
+    loop.processEvents();
+    EXPECT_EQ(ticks, 1);
+}
+
+// A handler that overran fifteen periods is followed by one tick, not fifteen.
+TEST(SteadyEventLoop, TicksMissedDuringALongHandlerAreDropped) {
+    SteadyEventLoop loop;
+    int ticks = 0;
+    auto timer = loop.createTimer([&] {
+        if (++ticks == 1) std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    });
+    timer->setInterval(40);
+    timer->setEnabled(true);
+    while (ticks == 0) loop.waitUntil(loop.now() + std::chrono::milliseconds(5));
+    loop.waitUntil(loop.now() + std::chrono::milliseconds(10));
+    EXPECT_LE(ticks, 4);
 }
 
 }  // namespace
