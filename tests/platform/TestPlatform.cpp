@@ -405,10 +405,10 @@ TEST_F(StorageCardProtocolTest, ProbeTellsAMemoryCardFromARefusal) {
 }
 
 TEST(PcscErrorName, CodesReadAsTheirSymbolicNamesAndServiceProblemsSayWhatIsWrong) {
-    EXPECT_EQ(platform::pcscErrorName(0x12345678u), "SCARD code 0x12345678");
-    EXPECT_EQ(platform::pcscFailureText(0x8010001Du), "the PC/SC service is not running (SCARD_E_NO_SERVICE)");
-    EXPECT_EQ(platform::pcscFailureText(0x80100027u), "the PC/SC service refuses access (SCARD_E_NO_ACCESS)");
-    EXPECT_EQ(platform::pcscFailureText(0x80100069u), "SCARD_W_REMOVED_CARD");
+    EXPECT_EQ(pcscErrorName(0x12345678u), "SCARD code 0x12345678");
+    EXPECT_EQ(pcscFailureText(0x8010001Du), "the PC/SC service is not running (SCARD_E_NO_SERVICE)");
+    EXPECT_EQ(pcscFailureText(0x80100027u), "the PC/SC service refuses access (SCARD_E_NO_ACCESS)");
+    EXPECT_EQ(pcscFailureText(0x80100069u), "SCARD_W_REMOVED_CARD");
 }
 
 class SimulatedBackendTest : public ::testing::Test {
@@ -429,7 +429,7 @@ protected:
     }
 
     std::string root = makeTempDir("sim");
-    platform::SimulatedBackend backend{root};
+    SimulatedBackend backend{root};
     std::string bytes;
 };
 
@@ -445,7 +445,7 @@ TEST_F(SimulatedBackendTest, ReadersAreFoldersListedInByteOrderAndPresenceFollow
     EXPECT_EQ(presence("full"), CardPresence::Present);
     for (const char* gone : {"gone", "..", "full/.."}) EXPECT_EQ(presence(gone), CardPresence::ReaderGone) << gone;
 
-    const auto missing = platform::SimulatedBackend(root + "/nowhere").listReaders(names);
+    const auto missing = SimulatedBackend(root + "/nowhere").listReaders(names);
     EXPECT_EQ(missing.fault(), BackendFault::Service);
     EXPECT_NE(missing.text().find("nowhere"), std::string::npos);
 }
@@ -543,24 +543,24 @@ TEST(SimFaults, KeysValuesAndNoise) {
 // Plugging, inserting and pulling as such run in every command-line test.
 TEST(SimDirectory, a_pulled_card_goes_back_whole_and_names_that_are_not_one_folder_are_refused) {
     const std::string dir = makeTempDir("sim") + "/readers";
-    platform::SimDirectory sim(dir);
+    SimDirectory sim(dir);
     ASSERT_TRUE(sim.init().ok());
     const std::string image(16384, 'q');
     ASSERT_TRUE(sim.insert("", image).ok());  // the first reader by name
-    EXPECT_EQ(sim.insert("", std::nullopt).error, platform::SimError::CardPresent);
+    EXPECT_EQ(sim.insert("", std::nullopt).error, SimError::CardPresent);
     ASSERT_TRUE(sim.remove("").ok());
-    EXPECT_EQ(sim.remove("").error, platform::SimError::NoCard);
+    EXPECT_EQ(sim.remove("").error, SimError::NoCard);
     ASSERT_TRUE(sim.insert("", std::nullopt).ok());
-    EXPECT_EQ(readFileBytes(dir + "/" + platform::SimDirectory::kDefaultReader + "/card.bin"), image);
+    EXPECT_EQ(readFileBytes(dir + "/" + SimDirectory::kDefaultReader + "/card.bin"), image);
 
     for (const char* name : {"", "..", "../escape", "a/b", "a\\b"}) {
         EXPECT_FALSE(sim.plug(name).ok()) << name;
         EXPECT_FALSE(sim.unplug(name).ok()) << name;
     }
     EXPECT_FALSE(std::filesystem::exists(dir + "/../escape"));
-    EXPECT_EQ(sim.insert("absent", std::nullopt).error, platform::SimError::NoSuchReader);
+    EXPECT_EQ(sim.insert("absent", std::nullopt).error, SimError::NoSuchReader);
     // init keeps what is there: the default reader is not added a second time.
-    ASSERT_TRUE(sim.unplug(platform::SimDirectory::kDefaultReader).ok());
+    ASSERT_TRUE(sim.unplug(SimDirectory::kDefaultReader).ok());
     ASSERT_TRUE(sim.plug("Only").ok());
     ASSERT_TRUE(sim.init().ok());
     EXPECT_EQ(sim.readers(), std::vector<std::string>{"Only"});
@@ -569,20 +569,20 @@ TEST(SimDirectory, a_pulled_card_goes_back_whole_and_names_that_are_not_one_fold
 // The simulated reader's card lock: a second holder, even in this process, waits.
 TEST(FileLock, a_second_holder_is_busy_until_the_first_releases_and_a_missing_folder_fails) {
     const std::string path = makeTempDir("lock") + "/card.lock";
-    platform::FileLock first, second;
-    ASSERT_EQ(first.tryAcquire(path), platform::FileLock::Attempt::Taken);
+    FileLock first, second;
+    ASSERT_EQ(first.tryAcquire(path), FileLock::Attempt::Taken);
     EXPECT_TRUE(first.held());
-    EXPECT_EQ(second.tryAcquire(path), platform::FileLock::Attempt::Busy);
+    EXPECT_EQ(second.tryAcquire(path), FileLock::Attempt::Busy);
     EXPECT_FALSE(second.held());
     EXPECT_FALSE(second.acquire(path, 20));
     first.release();
     EXPECT_FALSE(first.held());
-    EXPECT_EQ(second.tryAcquire(path), platform::FileLock::Attempt::Taken);
-    EXPECT_EQ(platform::FileLock().tryAcquire(path), platform::FileLock::Attempt::Busy);
+    EXPECT_EQ(second.tryAcquire(path), FileLock::Attempt::Taken);
+    EXPECT_EQ(FileLock().tryAcquire(path), FileLock::Attempt::Busy);
     second.release();
-    EXPECT_TRUE(platform::FileLock().acquire(path, 20));  // a holder that goes lets go
-    EXPECT_EQ(first.tryAcquire(path), platform::FileLock::Attempt::Taken);
-    EXPECT_EQ(platform::FileLock().tryAcquire(path + ".d/none/x.lock"), platform::FileLock::Attempt::Failed);
+    EXPECT_TRUE(FileLock().acquire(path, 20));  // a holder that goes lets go
+    EXPECT_EQ(first.tryAcquire(path), FileLock::Attempt::Taken);
+    EXPECT_EQ(FileLock().tryAcquire(path + ".d/none/x.lock"), FileLock::Attempt::Failed);
 }
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Steady, EventLoopContract, SteadyEventLoop);

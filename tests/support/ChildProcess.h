@@ -86,8 +86,7 @@ public:
     }
     // Waits until standard output (stream 0) or error (1) holds text count times.
     bool waitFor(int stream, const std::string& text, int count, int timeoutMs = 20000) const {
-        return waitUntil([&] { return countOf(readFileBytes(paths_[stream]), text) >= size_t(count); },
-                         timeoutMs);
+        return waitUntil([&] { return countOf(readFileBytes(paths_[stream]), text) >= size_t(count); }, timeoutMs);
     }
     // Waits for the end (killing the program after the time): its exit code and output.
     ProgramResult finish(int timeoutMs = 30000) {

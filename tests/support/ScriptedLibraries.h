@@ -87,8 +87,7 @@ public:
         context = a && a->value ? *a->value : 1;
         return a ? a->code : kOk;
     }
-    Code SCardListReadersA(int32_t context, const std::string& groups, std::string& buffer,
-                           uint32_t& length) override {
+    Code SCardListReadersA(int32_t context, const std::string& groups, std::string& buffer, uint32_t& length) override {
         const auto a = enter("SCardListReadersA", {context, length}, groups);
         if (a && a->code != kOk) return a->code;
         if (readers.empty()) return 0x8010002Eu;  // PC/SC: no reader attached
