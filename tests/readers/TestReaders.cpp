@@ -401,12 +401,10 @@ protected:
     bool scm() const { return GetParam() == Driver::SCM; }
     // The calls that hold, let go of, read or write the card, in order.
     Lines cardCalls() const {
-        Lines all = scard->names(), out;  // one of the two libraries is spoken to
-        for (const auto& name : mcard->names()) all.push_back(name);
-        for (const std::string& call : all) {
+        Lines out;
+        for (const std::string& call : scm() ? mcard->names() : scard->names()) {
             const auto has = [&](const char* part) { return call.find(part) != std::string::npos; };
-            if (has("MemWrite") || has("WriteMemory")) out.push_back("write");
-            else if (has("MemRead") || has("ReadMemory")) out.push_back("read");
+            if (has("Mem")) out.push_back(has("Write") ? "write" : "read");
             else if (has("Transaction") || has("ock")) out.push_back(call);
         }
         return out;

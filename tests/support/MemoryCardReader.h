@@ -1,10 +1,9 @@
 #pragma once
-// A reader whose card is 16384 bytes in memory. It keeps the reader contract
-// the drivers keep (trimmed reads, optimizeWrite shortening, cut and pad with
-// blanks, "failed" for a read outside the card, 0 for a failed write), counts
-// calls and bytes, and can be told to refuse writes, fail reads or report a
-// card state other than "active". A refused write changes no byte; a worn
-// byte is written wrong.
+// A reader whose card is 16384 bytes in memory, keeping the drivers' reader
+// contract (trimmed reads, optimizeWrite shortening, cut and pad with blanks,
+// "failed" for a read outside the card, 0 for a failed write). It counts calls
+// and can refuse writes (changing no byte), wear a byte, fail reads or report
+// a card state other than "active".
 #include <climits>
 #include <cstdint>
 #include <string>
