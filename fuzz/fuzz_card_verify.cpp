@@ -7,7 +7,7 @@
 #include "cards/orvexcard.h"
 #include "foundation/modCommon.h"
 // The fuzz build links the core library only; the fake comes in as source.
-#include "tests/support/MemoryCardReader.cpp"
+#include "tests/support/MemoryCardReader.h"
 
 using namespace orvex;
 using orvex::test::MemoryCardReader;

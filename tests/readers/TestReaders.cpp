@@ -1,7 +1,4 @@
-// The reader drivers on scripted libraries and the virtual loop: state words
-// and intervals of the polling ticks, the ticks at once after a start, the
-// read and write loops, the exclusive hold, destruction from the drivers' own
-// events, handlers that throw, the back ends' lines in the log.
+// The reader drivers on scripted libraries and the virtual loop.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -19,8 +16,7 @@
 #include "readers/readerChipdrive.h"
 #include "readers/readerSCM.h"
 #include "readers/xTimer.h"
-#include "support/ScriptedMCardApi.h"
-#include "support/ScriptedSCard32Api.h"
+#include "support/ScriptedLibraries.h"
 #include "support/TestEnvironment.h"
 
 namespace orvex::test {
@@ -31,8 +27,6 @@ using std::chrono::milliseconds;
 using Lines = std::vector<std::string>;
 enum class Driver { SCM, Chipdrive };
 
-// The virtual loop, scripted libraries, fixed log time, empty log and default
-// intervals before each test, and a recorder of driver events.
 class ReaderTestBase : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -87,8 +81,6 @@ private:
     std::string logPath_;
 };
 
-// The state words of both drivers' polling ticks, one stateChange per change,
-// the card reset on coming online, the polling intervals.
 using ReaderStates = ReaderTestBase;
 
 TEST_F(ReaderStates, SCMTickFollowsTheStateTable) {
@@ -126,11 +118,11 @@ TEST_F(ReaderStates, ChipdriveTickFollowsTheStateTableAndResetsOnlyWhenComingOnl
     scard->calls.clear();
     step(*driver, "disconnected");  // not started: unlocked once, on entering
     step(*driver, "disconnected");
-    EXPECT_EQ(scard->commands(), (Lines{"Device,Info,Status", "Card,Unlock", "Device,Info,Status"}));
+    EXPECT_EQ(scard->names(), (Lines{"Device,Info,Status", "Card,Unlock", "Device,Info,Status"}));
     EXPECT_EQ(driver->cardConnected(), "");
     driver->Start("");
     step(*driver, "active");  // disconnected -> active: reset
-    EXPECT_EQ(scard->commands("Card,R"), (Lines{"Card,Reset"}));  // Start's; the tick's is "Card,reset"
+    EXPECT_EQ(scard->names("Card,R"), (Lines{"Card,Reset"}));  // Start's; the tick's is "Card,reset"
     scard->script("Device,Info,Status", {.code = 3});
     step(*driver, "failed");
     step(*driver, "active");  // failed -> active: reset
@@ -163,9 +155,7 @@ TEST_F(ReaderStates, PollingIntervalsFromTheSettings) {
     }
 }
 
-// Start and restart take the card's state at once, not after a polling
-// interval, with the same stateChange events a tick brings; the ticks at once
-// stay few whatever the reader answers.
+// Start and restart take the card's state at once, with the events a tick brings.
 using FirstTick = ReaderTestBase;
 
 // A restart stops and starts again with the same reader; the window verifies
@@ -197,7 +187,7 @@ TEST_F(FirstTick, StartAndRestartSetTheWordWithoutWaitingForAnInterval) {
         if (row.deviceLate) expected.insert(expected.begin(), "state:disconnected");
         EXPECT_EQ(events, expected) << name;
         EXPECT_EQ(driver->pollingInterval(), 500) << name;
-        EXPECT_EQ(scm ? mcard->callsOf("MCardInitialize").at(0).text : scard->commands("Card,U").at(0),
+        EXPECT_EQ(scm ? mcard->callsOf("MCardInitialize").at(0).text : scard->names("Card,U").at(0),
                   scm ? "Test Reader 0" : "Card,Unlock") << name;
         EXPECT_EQ(scard->count("Card,Reset"), scm ? 0 : 1) << name;
     }
@@ -241,8 +231,6 @@ TEST_F(FirstTick, TicksAtOnceAreBoundedAndNeverComeWithoutAStart) {
     EXPECT_EQ(scard->count("Device,Info,Status"), 1);  // the started driver's regular tick
 }
 
-// The polling timer itself: a tick asked for soon comes once, and never
-// without an interval or once the timer is off.
 TEST_F(FirstTick, ATickSoonComesOnceAndNeverFromATimerThatIsOff) {
     int ticks = 0;
     xTimer timer(loop, [&] { ++ticks; });
@@ -259,8 +247,6 @@ TEST_F(FirstTick, ATickSoonComesOnceAndNeverFromATimerThatIsOff) {
     EXPECT_EQ(ticks, 1);
 }
 
-// The read and write loops: pieces, progress, busy, the caller's length, the
-// reader's impossible answers; repetitions of failed Chipdrive reads.
 class ReaderMemory : public ReaderTestBase {
 protected:
     void SetUp() override {
@@ -286,7 +272,7 @@ protected:
 TEST_F(ReaderMemory, ReadSendsItsRangeAndDeliversTheBytes) {
     scard->memory.replace(64, 32, "0123456789abcdefghijklmnopqrstuv");
     EXPECT_EQ(cd->readOffset(64, 32, false), "0123456789abcdefghijklmnopqrstuv");
-    EXPECT_EQ(scard->commands(), Lines{"Card,MemRead,64,32"});
+    EXPECT_EQ(scard->names(), Lines{"Card,MemRead,64,32"});
     cd->readOffset(64, 32, false);  // the counters start from 0 again
     EXPECT_EQ(events, (Lines{"max:32", "progress:32", "max:32", "progress:32"}));
     mcard->memory.replace(300, 5, "hello");
@@ -299,7 +285,7 @@ TEST_F(ReaderMemory, ReadSendsItsRangeAndDeliversTheBytes) {
     scard->memory.replace(0, 10, "ABCDEFGHIJ");
     scard->script("Card,MemRead", {.output = "ABCD", .outputLength = 4});
     EXPECT_EQ(cd->readOffset(0, 10, false), "ABCDEFGHIJ");
-    EXPECT_EQ(scard->commands(), (Lines{"Card,MemRead,0,10", "Card,MemRead,4,4", "Card,MemRead,8,2"}));
+    EXPECT_EQ(scard->names(), (Lines{"Card,MemRead,0,10", "Card,MemRead,4,4", "Card,MemRead,8,2"}));
 }
 
 TEST_F(ReaderMemory, ImpossiblePieceLengthsAndRangesFailWithoutReachingTheCard) {
@@ -325,8 +311,8 @@ TEST_F(ReaderMemory, TrimmedOptimizedEmptyAndStoppedRequests) {
     EXPECT_EQ(cd->writeOffset(20, length, "ab", true), 2);
     EXPECT_EQ(length, 2);
     EXPECT_EQ(write(*cd, 20, 5, "ab"), 5);  // untrimmed values keep their width
-    EXPECT_EQ(scard->calls.at(0).input, "ab   ");  // blank-filled
-    EXPECT_EQ(scard->calls.at(1).input, "abc");    // cut to the length
+    EXPECT_EQ(scard->calls.at(0).text, "ab   ");  // blank-filled
+    EXPECT_EQ(scard->calls.at(1).text, "abc");    // cut to the length
     scard->memory.replace(0, 8, "ab  cd  ");
     EXPECT_EQ(cd->readOffset(0, 8, false), "ab  cd  ");
     EXPECT_EQ(cd->readOffset(0, 8, true), "ab  cd");  // trailing blanks only
@@ -340,7 +326,7 @@ TEST_F(ReaderMemory, TrimmedOptimizedEmptyAndStoppedRequests) {
     cd->Stopp();
     EXPECT_EQ(write(*cd, 0, 4, "abcd"), 0);
     EXPECT_EQ(cd->readOffset(0, 4, false), "");
-    EXPECT_TRUE(scard->commands("Card,Mem").empty());
+    EXPECT_TRUE(scard->names("Card,Mem").empty());
     cd->Start("");
 }
 
@@ -366,7 +352,7 @@ TEST_F(ReaderMemory, ReadDuringAWriteLeavesTheWriteBusyAndASecondWriteIsRefused)
         EXPECT_EQ(events, (Lines{"max:1300", "max:4", "progress:4", "max:1300", "progress:0", "progress:512",
                                  "progress:1024", "progress:1300"}));
     }
-    EXPECT_EQ(scard->commands("Card,MemWrite"), (Lines{"Card,MemWrite,100,512", "Card,MemWrite,612,512", "Card,MemWrite,1124,276"}));
+    EXPECT_EQ(scard->names("Card,MemWrite"), (Lines{"Card,MemWrite,100,512", "Card,MemWrite,612,512", "Card,MemWrite,1124,276"}));
     // A progress handler that throws leaves the card free again (TearDown).
     const auto id = scm->EventSource().subscribe({[] { throw std::runtime_error("display gone"); }, nullptr, nullptr});
     EXPECT_THROW(write(*scm, 0, 8, data), std::runtime_error);
@@ -376,7 +362,7 @@ TEST_F(ReaderMemory, ReadDuringAWriteLeavesTheWriteBusyAndASecondWriteIsRefused)
 // One budget of 3 repetitions for the whole call; a pause of 0.4 s after a
 // failed repetition whose code is below 16384.
 TEST_F(ReaderMemory, ChipdriveRepeatsFailedReadsWithinOneBudgetPerCall) {
-    using A = ScriptedSCard32Api::Answer;
+    using A = SCard32Answer;
     struct Row { std::vector<A> script; int32_t length; size_t reads; size_t waits; std::string result; };
     const A fail{.code = 5};
     const A half{.outputLength = 16};
@@ -395,7 +381,7 @@ TEST_F(ReaderMemory, ChipdriveRepeatsFailedReadsWithinOneBudgetPerCall) {
         const size_t waits = loop.waits().size();
         for (const A& a : rows[i].script) scard->script("Card,MemRead", a);
         EXPECT_EQ(cd->readOffset(0, rows[i].length, false), rows[i].result) << "row " << i;
-        EXPECT_EQ(scard->commands("Card,MemRead").size(), rows[i].reads) << "row " << i;
+        EXPECT_EQ(scard->names("Card,MemRead").size(), rows[i].reads) << "row " << i;
         EXPECT_EQ(loop.waits().size() - waits, rows[i].waits) << "row " << i;
     }
     for (const auto& w : loop.waits()) EXPECT_EQ(w.due - w.start, milliseconds(400));
@@ -415,12 +401,10 @@ protected:
     bool scm() const { return GetParam() == Driver::SCM; }
     // The calls that hold, let go of, read or write the card, in order.
     Lines cardCalls() const {
-        Lines all = scard->commands(), out;  // one of the two libraries is spoken to
-        for (const auto& c : mcard->calls) all.push_back(c.function);
-        for (const std::string& call : all) {
+        Lines out;
+        for (const std::string& call : scm() ? mcard->names() : scard->names()) {
             const auto has = [&](const char* part) { return call.find(part) != std::string::npos; };
-            if (has("MemWrite") || has("WriteMemory")) out.push_back("write");
-            else if (has("MemRead") || has("ReadMemory")) out.push_back("read");
+            if (has("Mem")) out.push_back(has("Write") ? "write" : "read");
             else if (has("Transaction") || has("ock")) out.push_back(call);
         }
         return out;
@@ -496,8 +480,6 @@ TEST_P(ExclusiveCardTest, WaitsForAnotherProgramThenGivesUpUntouched) {
 INSTANTIATE_TEST_SUITE_P(Drivers, ExclusiveCardTest, ::testing::Values(Driver::SCM, Driver::Chipdrive),
                          [](const auto& info) { return info.param == Driver::SCM ? "SCM" : "Chipdrive"; });
 
-// Device waits, a missing library, destruction from the driver's own events
-// and waits, handlers that throw, the back ends' lines in the log.
 using ReaderLifecycle = ReaderTestBase;
 
 TEST_F(ReaderLifecycle, ConstructionWaitsAtMostSixQueriesForTheDeviceAndWithoutALibraryStaysSilent) {
@@ -554,7 +536,7 @@ TEST_F(ReaderLifecycle, DestroyedFromItsOwnEventsOrWaitsStopsWithoutTouchingItse
         EXPECT_EQ(owned, nullptr) << i;
         EXPECT_EQ(inOperation, row.trigger != State) << i;
         EXPECT_EQ(later, row.trigger == Posted ? 0 : 1) << i;
-        EXPECT_LE(scard->commands("Card,MemWrite").size() + mcard->count("MCardWriteMemory"), 1u) << i;
+        EXPECT_LE(scard->names("Card,MemWrite").size() + mcard->count("MCardWriteMemory"), 1u) << i;
         const size_t calls = mcard->calls.size() + scard->calls.size();
         tick(10);
         EXPECT_EQ(mcard->calls.size() + scard->calls.size(), calls) << i;

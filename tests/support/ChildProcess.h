@@ -1,10 +1,9 @@
 #pragma once
-// A program a test starts (orvexcard, pcscd, the card emulator), its standard
-// output and error going to files and its input from /dev/null. The child dies
-// with the test program even when that crashes, and is stopped (SIGTERM, then
-// SIGKILL) when this object goes. SIGUSR1 and SIGUSR2 stay blocked in the child
-// until it installs its own handlers, so a signal sent early waits instead of
-// killing it. Every wait is bounded, so a hanging program fails the test.
+// A program a test starts (orvexcard, pcscd, the card emulator), output and
+// error going to files, input from /dev/null. It dies with the test program,
+// is stopped (SIGTERM, then SIGKILL) when this object goes, and keeps SIGUSR1
+// and SIGUSR2 blocked until it installs its handlers, so an early signal waits
+// instead of killing it. Every wait is bounded: a hanging program fails.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -87,8 +86,7 @@ public:
     }
     // Waits until standard output (stream 0) or error (1) holds text count times.
     bool waitFor(int stream, const std::string& text, int count, int timeoutMs = 20000) const {
-        return waitUntil([&] { return countOf(readFileBytes(paths_[stream]), text) >= size_t(count); },
-                         timeoutMs);
+        return waitUntil([&] { return countOf(readFileBytes(paths_[stream]), text) >= size_t(count); }, timeoutMs);
     }
     // Waits for the end (killing the program after the time): its exit code and output.
     ProgramResult finish(int timeoutMs = 30000) {

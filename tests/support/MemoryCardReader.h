@@ -1,15 +1,15 @@
 #pragma once
-// A reader whose card is 16384 bytes in memory. It keeps the reader contract
-// the drivers keep (trimmed reads, optimizeWrite shortening, cut and pad with
-// blanks, "failed" for a read outside the card, 0 for a failed write), counts
-// calls and bytes, and can be told to refuse writes, fail reads or report a
-// card state other than "active". A refused write changes no byte; a worn
-// byte is written wrong.
+// A reader whose card is 16384 bytes in memory, keeping the drivers' reader
+// contract (trimmed reads, optimizeWrite shortening, cut and pad with blanks,
+// "failed" for a read outside the card, 0 for a failed write). It counts calls
+// and can refuse writes (changing no byte), wear a byte, fail reads or report
+// a card state other than "active".
 #include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "foundation/modCommon.h"
 #include "readers/reader.h"
 
 namespace orvex::test {
@@ -20,12 +20,12 @@ public:
 
     struct Counters {
         int32_t readCalls = 0, writeCalls = 0;
-        int64_t bytesRead = 0, bytesWritten = 0;
+        int64_t bytesRead = 0;
     };
     struct WriteCall { int32_t offset; int32_t length; bool accepted; };
 
     // A running reader with an "active" card filled with fill.
-    explicit MemoryCardReader(char fill = ' ');
+    explicit MemoryCardReader(char fill = ' ') : memory_(kCardSize, fill) {}
 
     std::string& memory() { return memory_; }
     const std::string& memory() const { return memory_; }
@@ -64,11 +64,33 @@ public:
     bool deviceConnected() override { return true; }
     std::string deviceType() override { return "memory card"; }
     std::string cardConnected() override { return cardState_; }
-    std::string readOffset(int32_t offset, int32_t length, bool trimmed) override;
-    int32_t writeOffset(int32_t offset, int32_t& length, std::string data, bool trimmed) override;
+    std::string readOffset(int32_t offset, int32_t length, bool trimmed) override {
+        ++counters_.readCalls;
+        if (!running_) return {};
+        if (failReads_ || !inCard(offset, length)) return kReadFailed;
+        counters_.bytesRead += length;
+        std::string data = bytes(offset, length);
+        return trimmed ? trimRight(data) : data;
+    }
+    int32_t writeOffset(int32_t offset, int32_t& length, std::string data, bool trimmed) override {
+        const int32_t call = ++counters_.writeCalls;
+        if (!running_) return 0;
+        if (trimmed && optimizeWrite_ && static_cast<int64_t>(data.size()) < length)
+            length = static_cast<int32_t>(data.size());
+        const bool accepted = length > 0 && inCard(offset, length) && !refusesCall(call);
+        writes_.push_back({offset, length, accepted});
+        if (!accepted) return 0;
+        data.resize(static_cast<size_t>(length), ' ');
+        if (call >= corruptFrom_ && corruptAt_ >= offset && corruptAt_ < offset + length)
+            data[static_cast<size_t>(corruptAt_ - offset)] ^= 1;
+        memory_.replace(static_cast<size_t>(offset), data.size(), data);
+        return length;
+    }
 
 private:
-    static bool inCard(int32_t offset, int32_t length);
+    static bool inCard(int32_t offset, int32_t length) {
+        return offset >= 0 && length >= 0 && offset <= kCardSize - length;
+    }
     bool refusesCall(int32_t call) const { return call >= refuseFrom_ && call <= refuseTo_; }
 
     std::string memory_;

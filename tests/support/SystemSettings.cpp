@@ -1,25 +1,8 @@
-#include <algorithm>
-
 #include "TestEnvironment.h"
 #include "foundation/clsRegistry.h"
 #include "platform/registry/RegFileParser.h"
 
 namespace orvex::test {
-namespace {
-
-// The key at path below key, or nothing.
-const platform::RegKey* findKey(const platform::RegKey& key, const std::string& path) {
-    const platform::RegKey* at = &key;
-    size_t start = 0;
-    while (at && start <= path.size()) {
-        const size_t end = std::min(path.find('\\', start), path.size());
-        at = at->findSubkey(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return at;
-}
-
-}  // namespace
 
 void clearProductSettings() {
     clsRegistry registry;
@@ -37,7 +20,9 @@ void loadSystemSettings(const std::string& userFile, const std::string& machineF
     platform::RegistryApi& registry = platform::defaultRegistry();
     for (const auto& [root, text] : {std::pair{HKEY_CURRENT_USER, userFile}, std::pair{HKEY_LOCAL_MACHINE, machineFile}}) {
         const platform::RegFileDocument doc = platform::RegFileParser::parse(text, root);
-        const platform::RegKey* key = findKey(doc.tree, kProductKey);
+        const platform::RegKey* key = &doc.tree;
+        for (const char* part : {"SOFTWARE", "Tessovanwerk", "OrvexCard"})  // kProductKey
+            key = key ? key->findSubkey(part) : nullptr;
         platform::RegHandle handle = 0;
         if (!key || registry.createKey(root, kProductKey, handle) != platform::reg::ERROR_SUCCESS) continue;
         for (const platform::RegValue& v : key->values) registry.setValue(handle, v.name, v.type, v.data);

@@ -27,10 +27,9 @@ std::string makeUniqueDir(const std::string& stem) {
 class ScratchEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        const std::string pattern = makeUniqueDir((std::filesystem::temp_directory_path() / "orvex-test").string());
-        scratchDir = pattern;
+        scratchDir = makeUniqueDir((std::filesystem::temp_directory_path() / "orvex-test").string());
         const auto sub = [&](const char* name) {
-            const std::string d = pattern + "/" + name;
+            const std::string d = scratchDir + "/" + name;
             std::filesystem::create_directories(d);
             return d;
         };

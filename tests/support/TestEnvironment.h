@@ -39,9 +39,7 @@ inline size_t countOf(const std::string& text, const std::string& part) {
 // without the settings an earlier one left behind.
 void clearProductSettings();
 
-// Windows keeps settings in the system's registry, not in files: the
-// product key of both roots is emptied and given the values of the two
-// store files' texts (tests/support/SystemSettings.cpp).
+// On Windows: both roots' product key emptied and given the values of the two store files' texts.
 void loadSystemSettings(const std::string& userFile, const std::string& machineFile);
 
 // The settings files in registryDir for a program run by a test: its log at
