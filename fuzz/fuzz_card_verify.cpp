@@ -6,7 +6,7 @@
 #include "FuzzSetup.h"
 #include "cards/orvexcard.h"
 #include "foundation/modCommon.h"
-// The fuzz build links the core library only; the fake comes in as source.
+// The fuzz build links the core library only; the fake is header-only.
 #include "tests/support/MemoryCardReader.h"
 
 using namespace orvex;

@@ -23,7 +23,7 @@
 #include "readers/readerSCM.h"
 #include "samplefile/SampleFileMaker.h"
 #include "samplefile/file7kx.h"
-#include "support/ScriptedSCard32Api.h"
+#include "support/ScriptedLibraries.h"
 #include "support/TestEnvironment.h"
 #include "wizard/CommandLine.h"
 #include "wizard/ComponentCheck.h"
