@@ -21,7 +21,6 @@ file7kx loaded(const SampleFileParts& parts = {}, const std::string& name = "s.7
     return file;
 }
 
-// A drink, a station and the general card object on the card in memory.
 class Cards : public CardFixture {
 protected:
     void SetUp() override {
@@ -63,7 +62,7 @@ protected:
     }
     bool write(int32_t kind, const std::string& name = "Calm", const std::string& duration = "10") {
         kindBack_ = kind;
-        return ocard_.writeFile7kx(file_, kindBack_, name, duration, true, true);
+        return ocard_.writeFile7kx(file_, kindBack_, name, duration, true, false);
     }
     odrinkcard drink_;
     otherapycard station_;
@@ -136,18 +135,6 @@ TEST_F(CardFields, file_fields_follow_the_length_and_never_read_past_the_data_ar
     card_.setBytes(256, "3       ");
     card_.setBytes(768, "ab ");
     EXPECT_EQ(drink_.filedata(), "ab ");
-}
-
-TEST_F(CardFields, station_flags_are_one_byte_each) {
-    ASSERT_TRUE(station_.setCardCombineSeq(true, true));
-    EXPECT_EQ(card_.bytes(157, 2), "1 ");
-    EXPECT_TRUE(station_.cardCombineSeq(true));
-    EXPECT_FALSE(station_.cardPlacebo(true));
-    ASSERT_TRUE(station_.setCardPlacebo(true, true));
-    ASSERT_TRUE(station_.setCardCombineSeq(true, false));
-    EXPECT_EQ(card_.bytes(157, 2), std::string("\0" "1", 2));
-    ASSERT_TRUE(station_.formatCardHeader());  // clears both
-    EXPECT_EQ(card_.bytes(157, 2), std::string(2, '\0'));
 }
 
 TEST_F(CardFields, a_reader_whose_card_is_not_active_and_an_empty_optimized_write) {
@@ -331,6 +318,9 @@ TEST_F(Cards, sample_texts_comment_serial_name_and_duration_fit_their_fields) {
     EXPECT_EQ(field(layout::kName), std::string("Gr\xFC\xDF" "e ?? und mehr Text al"));
     ASSERT_TRUE(ocard_.verifyCard());
     EXPECT_EQ(ocard_.cardName(true), "Grüße ?? und mehr Text al");
+    // One byte each: the sequence combined, no placebo.
+    EXPECT_EQ(card_.bytes(layout::kCombineSeq.offset, 2), std::string("1\0", 2));
+    EXPECT_TRUE(ocard_.cardCombineSeq() && !ocard_.cardPlacebo());
     // An empty duration writes 0; with optimizeWrite only the sample's bytes move.
     card_.setBytes(145, "\x01\x02");
     card_.setBytes(9588, "tail");
