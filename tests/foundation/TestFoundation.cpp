@@ -46,7 +46,6 @@ std::string data(const RegKey& root, const std::string& path, const std::string&
     return value(root, path, name).second;
 }
 
-// A REG_SZ's data: the text and its NUL.
 std::string sz(const std::string& text) { return text + '\0'; }
 
 std::string rewrite(const platform::RegFileDocument& doc) {
@@ -68,14 +67,6 @@ const std::string kKey = "SOFTWARE\\Tessovanwerk\\OrvexCardFormats";
 const std::string kNotFound = "###Not Found###";
 
 std::string dword(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
-
-// Stores raw bytes the way another program would, past clsRegistry.
-void put(platform::RegistryApi& api, const std::string& name, uint32_t type, const std::string& data) {
-    platform::RegHandle key = 0;
-    ASSERT_EQ(api.createKey(HKEY_CURRENT_USER, kKey, key), reg::ERROR_SUCCESS);
-    EXPECT_EQ(api.setValue(key, name, type, data), reg::ERROR_SUCCESS) << name;
-    api.closeKey(key);
-}
 
 template <typename Store>
 std::unique_ptr<platform::RegistryApi> make() { return std::make_unique<Store>(); }
@@ -234,7 +225,10 @@ TEST_P(RegistryReadFormat, each_type_reads_the_same_and_what_cannot_be_read_is_t
         {"fits", REG_SZ, std::string(2047, 'x') + '\0', std::string(2047, 'x')},
         {"long", REG_SZ, std::string(2048, 'x') + '\0', kNotFound},
         {"longbin", REG_BINARY, std::string(2049, 'x'), kNotFound}};
-    for (const auto& row : rows) put(*api_, row.name, row.type, row.data);
+    platform::RegHandle key = 0;  // raw bytes stored the way another program would, past clsRegistry
+    ASSERT_EQ(api_->createKey(HKEY_CURRENT_USER, kKey, key), reg::ERROR_SUCCESS);
+    for (const auto& row : rows) EXPECT_EQ(api_->setValue(key, row.name, row.type, row.data), 0) << row.name;
+    api_->closeKey(key);
     for (const auto& row : rows) EXPECT_EQ(get(row.name), row.read) << row.name;
     // Names are case-insensitive, as in the registry.
     EXPECT_EQ(get("TEXT", "software\\TESSOVANWERK\\orvexcardformats"), "abc");

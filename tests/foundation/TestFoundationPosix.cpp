@@ -39,23 +39,17 @@ std::string read(const std::string& name) {
 void write(const std::string& name, const std::string& text) {
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kKey, name, REG_SZ, text);
 }
-// What a fresh store answers when asked to create the product key.
 platform::reg_code createKey(platform::RegHandle root) {
     platform::RegHandle h = 0;
     return platform::RegFileStore().createKey(root, kKey, h);
 }
 
-// The paths of the files in dir whose names contain part.
 std::vector<std::string> filesNamed(const std::string& dir, const std::string& part) {
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator(dir))
         if (entry.path().filename().string().find(part) != std::string::npos)
             found.push_back(entry.path().string());
     return found;
-}
-
-bool lockIsFree(const std::string& lockPath) {
-    return platform::FileLock().tryAcquire(lockPath) == platform::FileLock::Attempt::Taken;
 }
 
 // A path below a plain file: nothing can be created there.
@@ -70,7 +64,6 @@ protected:
     ScopedRegistryDir files_;
 };
 
-// Fixes the clock, the title and the version; restores them afterwards.
 class clsLogFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -275,7 +268,7 @@ TEST_F(RegFileStore, a_change_that_fails_releases_the_lock) {
     ASSERT_EQ(store.openKey(HKEY_CURRENT_USER, "", root), reg::ERROR_SUCCESS);
     const auto refusedAndUnlocked = [&](int32_t got, int32_t want, const char* what) {
         EXPECT_EQ(got, want) << what;
-        EXPECT_TRUE(lockIsFree(files_.hkcu() + ".lock")) << what;
+        EXPECT_EQ(platform::FileLock().tryAcquire(files_.hkcu() + ".lock"), platform::FileLock::Attempt::Taken) << what;
     };
     refusedAndUnlocked(store.deleteValue(h, "missing"), reg::ERROR_FILE_NOT_FOUND, "value");
     refusedAndUnlocked(store.deleteKey(h, ""), reg::ERROR_INVALID_PARAMETER, "empty");
