@@ -1,13 +1,11 @@
 #pragma once
-// What every fuzz target starts from: the headers its entry point needs, and
-// from its start settings of its own in a scratch directory, its trace going
-// nowhere, so a run neither touches the operator's settings nor spends its
-// time writing log lines.
+// Every fuzz target starts with settings of its own in a scratch directory and
+// its trace going nowhere: the operator's settings stay untouched, and no time
+// goes to writing log lines.
 #include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 

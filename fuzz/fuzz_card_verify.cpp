@@ -1,8 +1,6 @@
-// Cards from anywhere: identification, verification and every field getter on
-// any 16384-byte card image, through the drink and the station card objects.
-// The first input byte chooses reader faults and whether the card id is made
-// to match the header, so the counter checks behind it are reached too; the
-// rest is the image (blank-padded or cut to the card's size).
+// The first input byte chooses reader faults and whether the card id is made to
+// match the header, so the counter checks behind it are reached too; the rest
+// is the card image, blank-padded or cut to the card's size.
 #include "FuzzSetup.h"
 #include "cards/orvexcard.h"
 #include "foundation/modCommon.h"

@@ -1,6 +1,5 @@
-// Hostile command texts, inputs and buffer lengths for the text-command
-// library: no crash, no write outside the caller's buffer, no answer longer
-// than the length the caller gave.
+// No write outside the caller's buffer, no answer longer than the length the
+// caller gave.
 #include <algorithm>
 
 #include "FuzzSetup.h"

@@ -1,6 +1,5 @@
-// Sample files from anywhere: loadFromFile and every getter must survive any
-// bytes. The first input byte chooses whether the rest is taken as it is or
-// brought to the accepted size, so the parser past the size check is reached.
+// The first input byte chooses whether the rest is taken as it is or brought to
+// the accepted size, so the parser past the size check is reached.
 #include <fstream>
 
 #include "FuzzSetup.h"
@@ -31,7 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file7kx file;
     file.loadFromFile(samplePath);
     consume(file);
-    // The setters take text from the same input.
     const std::string text = bytes.substr(0, 160);
     file.setCreator(text);
     consume(file);

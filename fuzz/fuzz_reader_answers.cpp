@@ -1,6 +1,5 @@
-// Reader answers are outside input: codes, answer texts and reported lengths
-// taken from the fuzz data drive the Chipdrive driver's ticks, reads and
-// writes. Nothing may crash, hang or read outside a buffer.
+// Codes, answer texts and reported lengths from the fuzz data drive the
+// driver's ticks, reads and writes: no crash, no hang, no read outside a buffer.
 #include <algorithm>
 #include <chrono>
 #include <memory>

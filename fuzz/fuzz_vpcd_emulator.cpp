@@ -1,6 +1,5 @@
-// Hostile socket streams for the card emulator: arbitrary bytes in arbitrary
-// pieces through the framing and the APDU handler. No crash, every answer
-// fits a frame, the card keeps its size.
+// Arbitrary bytes in arbitrary pieces through the framing and the APDU handler:
+// every answer fits a frame, the card keeps its size.
 #include "FuzzSetup.h"
 // The emulator is a test program outside the libraries: compiled in directly.
 #include "tests/emulator/CardEmulator.cpp"
