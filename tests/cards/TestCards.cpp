@@ -99,14 +99,10 @@ TEST_F(CardFields, counter_is_limited_to_0_and_65535_blanked_without_a_card_id_a
     card_.setBytes(63, std::string(15, '\x07') + " ");
     EXPECT_EQ(drink_.cardid(), std::string(15, '\x07') + " ");
     installCounterRandomSource([] { return uint8_t{0x01}; });
-    // Choose a value whose second copy ends in 0x20: try until the CRC does.
-    value = 0;
-    for (int32_t v = value; value < 65535; v = ++value) {
-        ASSERT_TRUE(drink_.setCardPlaybCounter(v));
-        if (field(layout::kPlaybCounter).back() == ' ') break;
-    }
-    ASSERT_LT(value, 65535);
-    EXPECT_EQ(drink_.cardPlaybCounter(), value);
+    value = 20485;  // on this card its second copy's CRC ends in 0x20, a blank a trimmed read drops
+    ASSERT_TRUE(drink_.setCardPlaybCounter(value));
+    ASSERT_EQ(field(layout::kPlaybCounter).back(), ' ');
+    EXPECT_EQ(drink_.cardPlaybCounter(), 20485);
 }
 
 TEST_F(CardFields, duration_is_two_bytes_high_first_and_bad_values_write_nothing) {
