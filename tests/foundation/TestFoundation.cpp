@@ -1,5 +1,3 @@
-// Settings (clsRegistry over each registry back end, the .reg file format) and
-// the text helpers: code pages, resource texts, CRC and hashes.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -304,7 +302,6 @@ TEST(hashText, standard_vectors_raw_lengths_and_unknown_algorithms) {
     EXPECT_EQ(toHexText(raw), hashText("jk8ssl", kHashMd5, true));
     EXPECT_EQ(hashText(std::string("a\0b", 3), kHashSha1, false).size(), 20u);
     EXPECT_NE(hashText(std::string("a\0b", 3), kHashSha1, true), hashText("a", kHashSha1, true));
-    EXPECT_EQ(hashText("abc", 2, true), "");
-    EXPECT_EQ(hashText("abc", -1, false), "");
+    EXPECT_EQ(hashText("abc", 2, true) + hashText("abc", -1, false), "");
     EXPECT_EQ(toHexText(std::string("\x05\x0a\xff", 3)), "050aff");
 }

@@ -39,10 +39,6 @@ std::string read(const std::string& name) {
 void write(const std::string& name, const std::string& text) {
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kKey, name, REG_SZ, text);
 }
-platform::reg_code createKey(platform::RegHandle root) {
-    platform::RegHandle h = 0;
-    return platform::RegFileStore().createKey(root, kKey, h);
-}
 
 std::vector<std::string> filesNamed(const std::string& dir, const std::string& part) {
     std::vector<std::string> found;
@@ -216,7 +212,8 @@ TEST_F(RegFileStore, a_file_it_cannot_read_whole_is_never_overwritten) {
     big.resize(platform::RegFileStore::kMaxFileSize + 1, ';');
     writeFileBytes(files_.hkcu(), big);
     EXPECT_EQ(read("api"), kNotFound);
-    EXPECT_EQ(createKey(HKEY_CURRENT_USER), reg::ERROR_BADDB);
+    platform::RegHandle h = 0;
+    EXPECT_EQ(platform::RegFileStore().createKey(HKEY_CURRENT_USER, kKey, h), reg::ERROR_BADDB);
     EXPECT_TRUE(readFileBytes(files_.hkcu()) == big);
     fs::remove(files_.hkcu());
     // Not a regular file: a directory, a FIFO (reading must not wait for a writer).
@@ -235,7 +232,8 @@ TEST_F(RegFileStore, a_write_that_cannot_be_saved_leaves_everything_as_it_was) {
     {
         // The directory cannot be made (a file stands in the way), as with /etc for an operator.
         ScopedEnv env("ORVEXCARD_REGISTRY_DIR", blockedPath("/reg").c_str());
-        EXPECT_EQ(createKey(HKEY_LOCAL_MACHINE), reg::ERROR_ACCESS_DENIED);
+        platform::RegHandle h = 0;
+        EXPECT_EQ(platform::RegFileStore().createKey(HKEY_LOCAL_MACHINE, kKey, h), reg::ERROR_ACCESS_DENIED);
     }
     // The disk refuses the new contents (a file size limit stands in for a
     // full disk): the old file stays, and memory goes back to it.
