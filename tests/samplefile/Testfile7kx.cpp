@@ -63,7 +63,7 @@ TEST(file7kx, name_version_numbers_and_serial_of_the_creator_text) {
 
 TEST(modDecimal, numbers_as_the_card_and_files_write_them_halves_to_even_and_inclusive_ranges) {
     const std::pair<const char*, double> numbers[] = {
-        {"8820", 8820.0}, {" 12 ", 12.0}, {"-5", -5.0}, {"2.5", 2.5}, {".5", 0.5}, {"1.", 1.0}};
+        {"8820", 8820.0}, {" 12 ", 12.0}, {"+12", 12.0}, {"-5", -5.0}, {"2.5", 2.5}, {".5", 0.5}, {"1.", 1.0}};
     for (const auto& [text, number] : numbers) EXPECT_EQ(decimalValue(text), number) << text;
     for (const char* text : {"", "   ", "abc", "1e5", "inf", "nan", "1.2.3", "12a", "+", ".", "1 2", "failed", "0x10"})
         EXPECT_FALSE(decimalValue(text).has_value()) << text;
