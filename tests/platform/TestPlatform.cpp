@@ -156,8 +156,7 @@ TEST_F(MemoryCardApiTest, ConnectReadsTheTypeTheAttributeReports) {
         {CardPresence::ReaderGone, std::nullopt, 15, MCARD_E_INCOMPATIBLE_READER, 0},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << static_cast<int>(row.presence) << " " << int{row.type} << " "
-                                        << (row.failure ? row.failure->text() : "ok"));
+        SCOPED_TRACE(&row - rows);
         state.presence = row.presence, state.type = row.type, state.failNext = row.failure;
         int32_t handle = 7;
         ASSERT_EQ(api.MCardConnect(context, kConnectMode, kMemoryCardType, handle), row.connected);
@@ -192,7 +191,6 @@ TEST_F(MemoryCardApiTest, MemoryCallsMoveExactlyTheBytesAskedAndRefuseBadRequest
     ASSERT_EQ(api.MCardReadMemory(handle, 0, 16380, buffer, length = 4), 0u);
     EXPECT_EQ(buffer, std::string("\0xyztail", 8));
     EXPECT_EQ(length, 4u);
-    // A failed transfer is never a success and delivers nothing.
     state.failNext = BackendStatus::failure(BackendFault::NoCard, "SCardTransmit: SCARD_W_REMOVED_CARD");
     EXPECT_EQ(api.MCardWriteMemory(handle, 0, 0, std::string(512, 'x'), length = 512), MCARD_W_NOT_ALL_DATA_WRITTEN);
     EXPECT_EQ(length, 0u);
