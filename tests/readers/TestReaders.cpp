@@ -404,27 +404,17 @@ protected:
         return out;
     }
     const char* beginCall() const { return scm() ? "MCardBeginTransaction" : "Card,Lock"; }
-    Lines held(Lines inside) const {
-        inside.insert(inside.begin(), beginCall());
-        inside.push_back(scm() ? "MCardEndTransaction" : "Card,Unlock");
-        return inside;
-    }
     // The next n attempts to hold the card find it held by another program.
     void busyFor(int n) {
         for (int i = 0; i < n; ++i)
             scm() ? mcard->script("MCardBeginTransaction", {.code = mc::kCardHeldElsewhere})
                   : scard->script("Card,Lock", {.code = platform::scard32::kCardHeldElsewhere});
     }
-    // The second piece of the next write fails after the first went in.
-    void failSecondPiece() {
-        for (const bool fails : {false, true})
-            scm() ? mcard->script("MCardWriteMemory", {.code = fails ? mc::MCARD_W_NOT_ALL_DATA_WRITTEN : 0})
-                  : scard->script("Card,MemWrite", {.code = fails ? 6 : 0});
-    }
     std::string& memory() { return scm() ? mcard->memory : scard->memory; }
 };
 
 TEST_P(ExclusiveCardTest, HoldSpansTheOperationAndEndsOnEveryPath) {
+    const Lines heldWrites{beginCall(), "write", "write", scm() ? "MCardEndTransaction" : "Card,Unlock"};
     int32_t length = 1000;
     {
         const ExclusiveCard outer = rd().beginExclusive();
@@ -433,14 +423,16 @@ TEST_P(ExclusiveCardTest, HoldSpansTheOperationAndEndsOnEveryPath) {
         EXPECT_TRUE(inner);
         EXPECT_EQ(rd().writeOffset(0, length, std::string(1000, 'a'), false), 1000);
     }
-    EXPECT_EQ(cardCalls(), held({"write", "write"}));
+    EXPECT_EQ(cardCalls(), heldWrites);
     forget();
     {
         const ExclusiveCard hold = rd().beginExclusive();
-        failSecondPiece();
+        for (const bool fails : {false, true})  // the second piece fails after the first went in
+            scm() ? mcard->script("MCardWriteMemory", {.code = fails ? mc::MCARD_W_NOT_ALL_DATA_WRITTEN : 0})
+                  : scard->script("Card,MemWrite", {.code = fails ? 6 : 0});
         EXPECT_EQ(rd().writeOffset(0, length = 1300, std::string(1300, 'b'), false), 0);
     }
-    EXPECT_EQ(cardCalls(), held({"write", "write"}));
+    EXPECT_EQ(cardCalls(), heldWrites);
 }
 
 TEST_P(ExclusiveCardTest, WaitsForAnotherProgramThenGivesUpUntouched) {
