@@ -1,7 +1,5 @@
-// The back ends of the drivers: the memory-card API and the text-command
-// library over a fake back end, the APDUs of a memory card through PC/SC, the
-// simulated reader with its faults file, folder and card lock; and the command
-// line's own loop, which keeps the promises every real loop keeps.
+// The drivers' back ends: both libraries over a fake back end, a memory card's APDUs, the simulated
+// reader with its faults file, folder and card lock; and the command line's own loop.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -158,8 +156,7 @@ TEST_F(MemoryCardApiTest, ConnectReadsTheTypeTheAttributeReports) {
         {CardPresence::ReaderGone, std::nullopt, 15, MCARD_E_INCOMPATIBLE_READER, 0},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << static_cast<int>(row.presence) << " " << int{row.type} << " "
-                                        << (row.failure ? row.failure->text() : "ok"));
+        SCOPED_TRACE(&row - rows);
         state.presence = row.presence, state.type = row.type, state.failNext = row.failure;
         int32_t handle = 7;
         ASSERT_EQ(api.MCardConnect(context, kConnectMode, kMemoryCardType, handle), row.connected);
@@ -194,7 +191,6 @@ TEST_F(MemoryCardApiTest, MemoryCallsMoveExactlyTheBytesAskedAndRefuseBadRequest
     ASSERT_EQ(api.MCardReadMemory(handle, 0, 16380, buffer, length = 4), 0u);
     EXPECT_EQ(buffer, std::string("\0xyztail", 8));
     EXPECT_EQ(length, 4u);
-    // A failed transfer is never a success and delivers nothing.
     state.failNext = BackendStatus::failure(BackendFault::NoCard, "SCardTransmit: SCARD_W_REMOVED_CARD");
     EXPECT_EQ(api.MCardWriteMemory(handle, 0, 0, std::string(512, 'x'), length = 512), MCARD_W_NOT_ALL_DATA_WRITTEN);
     EXPECT_EQ(length, 0u);
@@ -352,10 +348,6 @@ TEST_F(StorageCardProtocolTest, FewestPiecesOfAtMost255BytesAndUpdatesInsideOneP
     ASSERT_TRUE(protocol.write(100, std::string(512, 'x')).ok());
     ASSERT_EQ(card.commands.size(), 9u);  // 100..127, seven whole pages, 576..611
     expectCovered(100, 612);
-    EXPECT_EQ(StorageCardProtocol::writePieces(0, 16384).size(), 256u);
-    EXPECT_EQ(StorageCardProtocol::writePieces(63, 2), (std::vector<CardPiece>{{63, 1}, {64, 1}}));
-    EXPECT_EQ(StorageCardProtocol::readPieces(10, 510), (std::vector<CardPiece>{{10, 255}, {265, 255}}));
-    EXPECT_TRUE(StorageCardProtocol::readPieces(0, 0).empty());
 }
 
 TEST_F(StorageCardProtocolTest, WrongAnswersFailAndDeliverNothing) {
@@ -461,7 +453,6 @@ TEST_F(SimulatedBackendTest, CardTypeFileWrongSizeAndReadOnly) {
         writeFileBytes(typed + "/card.type", bad);
         EXPECT_EQ(backend.cardType("t", type).fault(), BackendFault::Card) << bad;
     }
-    // A card file of the wrong size is no usable card.
     addReader("r", std::string(100, 'x'));
     EXPECT_EQ(presence("r"), CardPresence::Present);
     type = 15;
@@ -532,7 +523,6 @@ TEST(SimFaults, KeysValuesAndNoise) {
     EXPECT_EQ(faults.pullAfterWrites, 3u);
     EXPECT_TRUE(faults.readOnly);
     EXPECT_EQ(faults.corruptWriteAt, 0u);
-    // Malformed values are ignored; a latency is bounded.
     faults = SimFaults::parse("latency_ms=-5\npull_after_writes=x\nread_only=2\nlatency_ms\n=4\ncorrupt_write_at=-1\n");
     EXPECT_EQ(faults.latencyMs, 0u);
     EXPECT_FALSE(faults.pullAfterWrites || faults.readOnly || faults.corruptWriteAt);
@@ -586,12 +576,10 @@ TEST(FileLock, a_second_holder_is_busy_until_the_first_releases_and_a_missing_fo
 }
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Steady, EventLoopContract, SteadyEventLoop);
+using SteadyEventLoopTest = EventLoopContract<SteadyEventLoop>;
 
-TEST(SteadyEventLoop, ATickAskedForSoonRunsAtTheNextTurn) {
-    SteadyEventLoop loop;
-    int ticks = 0;
-    std::unique_ptr<LoopTimer> timer;
-    timer = loop.createTimer([&] {
+TEST_F(SteadyEventLoopTest, ATickAskedForSoonRunsAtTheNextTurn) {
+    std::unique_ptr<LoopTimer> timer = loop.createTimer([&] {
         ++ticks;
         timer->setEnabled(false);
     });
@@ -603,16 +591,14 @@ TEST(SteadyEventLoop, ATickAskedForSoonRunsAtTheNextTurn) {
 }
 
 // A handler that overran fifteen periods is followed by one tick, not fifteen.
-TEST(SteadyEventLoop, TicksMissedDuringALongHandlerAreDropped) {
-    SteadyEventLoop loop;
-    int ticks = 0;
+TEST_F(SteadyEventLoopTest, TicksMissedDuringALongHandlerAreDropped) {
     auto timer = loop.createTimer([&] {
         if (++ticks == 1) std::this_thread::sleep_for(std::chrono::milliseconds(600));
     });
     timer->setInterval(40);
     timer->setEnabled(true);
-    while (ticks == 0) loop.waitUntil(loop.now() + std::chrono::milliseconds(5));
-    loop.waitUntil(loop.now() + std::chrono::milliseconds(10));
+    while (ticks == 0) waitMs(5);
+    waitMs(10);
     EXPECT_LE(ticks, 4);
 }
 

@@ -1,7 +1,5 @@
 #pragma once
-// What every real event loop promises its readers, on the real clock.
-// A test program instantiates the suite with its loop type:
-//   INSTANTIATE_TYPED_TEST_SUITE_P(Qt, EventLoopContract, QtEventLoop);
+// What every real event loop promises its readers, on the real clock; each loop's test program instantiates it.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -44,12 +44,12 @@ public:
         for (const Call& c : callsOf(prefix)) out.push_back(c.name);
         return out;
     }
-    int count(const std::string& name) const {
-        const auto all = names(name);
-        return static_cast<int>(std::count(all.begin(), all.end(), name));
-    }
+    std::string memory = std::string(16384, '\0');
 
 protected:
+    bool inMemory(size_t offset, size_t length) const {
+        return offset <= memory.size() && length <= memory.size() - offset;
+    }
     std::optional<Answer> take(const std::string& name, std::vector<int64_t> numbers, std::string text = {}) {
         calls.push_back({name, std::move(numbers), std::move(text)});
         const auto it = std::find_if(scripts_.begin(), scripts_.end(),
@@ -66,10 +66,8 @@ private:
 
 struct MCardAnswer {
     platform::mcard_code code = mc::MCARD_S_SUCCESS;
-    std::optional<int32_t> value{};      // context or card state
-    std::optional<std::string> bytes{};  // MCardReadMemory buffer
-    std::optional<uint32_t> length{};    // MCardReadMemory length
-    bool unavailable = false;            // throw DriverUnavailable instead
+    std::optional<int32_t> value{};  // context or card state
+    bool unavailable = false;        // throw DriverUnavailable instead
 };
 
 class ScriptedMCardApi final : public platform::MCardApi, public ScriptedCalls<MCardAnswer> {
@@ -80,7 +78,6 @@ public:
     std::vector<std::string> readers{"Test Reader 0"};
     bool cardInserted = true;
     uint8_t cardType = mc::kMemoryCardType;
-    std::string memory = std::string(16384, '\0');
 
     Code SCardEstablishContext(uint32_t scope, int32_t& context) override {
         const auto a = enter("SCardEstablishContext", {scope, context});
@@ -133,9 +130,7 @@ public:
     Code MCardReadMemory(int32_t cardHandle, uint8_t zone, uint32_t offset, std::string& buffer,
                          uint32_t& length) override {
         const auto a = enter("MCardReadMemory", {cardHandle, zone, offset, length});
-        if (a && a->bytes) buffer = *a->bytes;
-        if (a && a->length) length = *a->length;
-        if (a && (a->code != kOk || a->bytes)) return a->code;
+        if (a && a->code != kOk) return a->code;
         if (!inMemory(offset, length) || length > buffer.size()) return mc::MCARD_E_INVALID_MEMORY_RANGE;
         buffer.replace(0, length, memory, offset, length);
         return kOk;
@@ -161,9 +156,6 @@ private:
         const auto a = enter(function, std::move(numbers));
         return a ? a->code : kOk;
     }
-    bool inMemory(uint32_t offset, uint32_t length) const {
-        return offset <= memory.size() && length <= memory.size() - offset;
-    }
 };
 
 struct SCard32Answer {
@@ -177,9 +169,7 @@ struct SCard32Answer {
 class ScriptedSCard32Api final : public platform::SCard32Api, public ScriptedCalls<SCard32Answer> {
 public:
     bool unavailable = false;  // every call throws DriverUnavailable while set
-    std::string deviceStatus = "ok";
     std::string cardStatus = "active";
-    std::string memory = std::string(16384, '\0');
 
     int32_t SCardComand(int32_t& /*handle*/, const std::string& command, int32_t& /*commandLength*/,
                         const std::string& input, int32_t& inputLength, std::string& output,
@@ -192,17 +182,16 @@ public:
             if (answer->inputLength) inputLength = *answer->inputLength;
             return answer->code;
         }
-        if (command == "Device,Info,Status") putAnswer(output, deviceStatus);
+        if (command == "Device,Info,Status") putAnswer(output, "ok");
         if (command == "Card,Info,Status") putAnswer(output, cardStatus);
-        size_t offset = 0;
-        size_t length = 0;
+        size_t offset = 0, length = 0;
         if (command.rfind("Card,MemRead,", 0) == 0) {
-            if (!parseRange(command, memory.size(), offset, length) || length > output.size()) return 1;
+            if (!parseRange(command, offset, length) || length > output.size()) return 1;
             output.replace(0, length, memory, offset, length);
             outputLength = static_cast<int32_t>(length);
         }
         if (command.rfind("Card,MemWrite,", 0) == 0) {
-            if (!parseRange(command, memory.size(), offset, length) || length > input.size()) return 1;
+            if (!parseRange(command, offset, length) || length > input.size()) return 1;
             memory.replace(offset, length, input, 0, length);
             inputLength = static_cast<int32_t>(length);
         }
@@ -215,10 +204,10 @@ private:
         output.replace(0, n, text, 0, n);
     }
     // "Card,MemRead,64,32" → 64 and 32, inside the card.
-    static bool parseRange(const std::string& command, size_t card, size_t& offset, size_t& length) {
+    bool parseRange(const std::string& command, size_t& offset, size_t& length) const {
         int used = 0;
         return std::sscanf(command.c_str(), "Card,Mem%*[a-zA-Z],%zu,%zu%n", &offset, &length, &used) == 2 &&
-               used == static_cast<int>(command.size()) && offset <= card && length <= card - offset;
+               used == static_cast<int>(command.size()) && inMemory(offset, length);
     }
 };
 
