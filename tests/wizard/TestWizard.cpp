@@ -99,14 +99,6 @@ public:
     void insert() const { sim().insert(kReader, std::string(16384, ' ')); }  // a blank card
     std::string card() const { return readFileBytes(dir() + "/sim/" + kReader + "/card.bin"); }
     void setFaults(const std::string& lines) const { writeFileBytes(dir() + "/sim/" + kReader + "/faults", lines); }
-    // From now on the window's driver is a Chipdrive driver over this library.
-    std::shared_ptr<StatusLibrary> statusLibrary() {
-        auto library = std::make_shared<StatusLibrary>();
-        frmMain::setDriverMaker([library](int32_t, platform::EventLoop& loop) {
-            return std::make_unique<readerChipdrive>(library, loop);
-        });
-        return library;
-    }
     // Inserts a card formatted without the window as a drink (1) or station (2) card; with a
     // duration it also holds the sample with these flags.
     bool prepareCard(int32_t kind, const std::string& duration = {}, bool combine = false, bool placebo = false) {
@@ -151,7 +143,6 @@ QStringList messages() {
     return texts;
 }
 
-// The window's own mouse pointer, if it set one.
 std::optional<Qt::CursorShape> overrideCursor() {
     const QCursor* c = QApplication::overrideCursor();
     return c ? std::optional(c->shape()) : std::nullopt;
@@ -367,29 +358,29 @@ private slots:
     // the page stays or asks for a card. Then a card the reader reports but will not hand over: a
     // few tries, one line in the trace and one message per inserted card, then it is left alone.
     void stateWordsReleaseTheCardAndAnUnassignableOneIsToldOnce() {
-        const struct {
-            const char *word, *status;
-            int page;
-            bool safelyRemove;
-        } rows[] = {{"error", "error", kPageFormat, false},
-                    {"invalid", "not detected", kPageFormat, true},
-                    {"locked", "locked", kPageInsertCard, false},
-                    {"failed", "communication error", kPageInsertCard, false},
-                    {"disconnected", "not activated", kPageInsertCard, false}};
+        const std::tuple<const char*, const char*, int, bool> rows[] = {  // word, status, page, safely remove
+            {"error", "error", kPageFormat, false},
+            {"invalid", "not detected", kPageFormat, true},
+            {"locked", "locked", kPageInsertCard, false},
+            {"failed", "communication error", kPageInsertCard, false},
+            {"disconnected", "not activated", kPageInsertCard, false}};
         const QString error939 = QStringLiteral(
             "error 939: Reader assign failed. Contact your software vendor if this error occurs again.");
         WizardWorld world(settingsFor("SCARD"));
-        const auto library = world.statusLibrary();
+        const auto library = std::make_shared<StatusLibrary>();  // under the window's Chipdrive driver
+        frmMain::setDriverMaker([library](int32_t, platform::EventLoop& loop) {
+            return std::make_unique<readerChipdrive>(library, loop);
+        });
         frmMain& w = *world.start();
-        for (const auto& row : rows) {
+        for (const auto& [word, status, page, safelyRemove] : rows) {
             library->status = "active";  // a card of NUL bytes does not verify
             QTRY_COMPARE_WITH_TIMEOUT(w.currentPage(), int(kPageFormat), kWaitMs);
             QTRY_VERIFY_WITH_TIMEOUT(w.card() != nullptr, kWaitMs);
-            library->status = row.word;
-            QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), QLatin1String(row.status), kWaitMs);
-            QCOMPARE(w.currentPage(), row.page);
+            library->status = word;
+            QTRY_COMPARE_WITH_TIMEOUT(world.text("lblCardStatus"), QLatin1String(status), kWaitMs);
+            QCOMPARE(w.currentPage(), page);
             QVERIFY(w.card() == nullptr);
-            QCOMPARE(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w), row.safelyRemove);
+            QCOMPARE(child<QWidget>(w, "imgSafelyRemove")->isVisibleTo(&w), safelyRemove);
         }
         library->refuseAssign = true;
         for (int told = 1; told <= 2; ++told) {  // put in, then taken out and put back
@@ -522,7 +513,6 @@ private slots:
         QVERIFY(MessageBox::shown().empty());
         const std::string trace = world.trace().toStdString();
         QVERIFY(trace.find("frmMain.writeSample: written") < trace.find("frmMain.Form_Unload()"));
-        QCOMPARE(world.card().substr(768, 8820), sampleFileBytes().substr(182));
     }
 
     void missingComponentStartsNoReader() {
