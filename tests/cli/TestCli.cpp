@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -302,8 +301,6 @@ TEST(CliOptions, mistakes_are_usage_errors) {
         EXPECT_EQ(parseCommandLine(args).ok(), ok) << ::testing::PrintToString(args);
 }
 
-// Two readers, one of which holds a read-only card: the other is written all
-// the same, and every card is one JSON line naming its reader.
 TEST_F(CliTest, all_readers_json_records_every_card_and_a_failing_reader_leaves_the_others_written) {
     platform::SimDirectory(sim_).unplug(kReader);
     plug("Reader A");
@@ -326,16 +323,13 @@ TEST_F(CliTest, all_readers_json_records_every_card_and_a_failing_reader_leaves_
         "{\"card\":2,\"reader\":\"Reader A\",\"result\":\"done\",\"serial\":" + written["serial"].dump() +
         ",\"name\":\"Calm\",\"duration\":" + written["durationSeconds"].dump() + ",\"elapsedMs\":" +
         done["elapsedMs"].dump() + ",\"message\":\"\"}"));
-    EXPECT_EQ(failed["reader"], "Reader B");
-    EXPECT_EQ(failed["card"], 1);
-    EXPECT_EQ(failed["result"], "failed");
-    EXPECT_TRUE(failed["serial"].is_null());
-    EXPECT_NE(failed["message"], "");
+    EXPECT_EQ(failed, nlohmann::json::parse(
+        R"({"card":1,"reader":"Reader B","result":"failed","serial":null,"name":null,"duration":null,"elapsedMs":)" +
+        failed["elapsedMs"].dump() + R"(,"message":"formatting the card failed: check the card and try again"})"));
 }
 
-// Text lines lead with the reader's name, shown inert; a reader goes on with
-// its next card while the others wait (a reader with no card waits), and a
-// card pulled on one reader is a failure of that card only.
+// A reader goes on with its next card while the others wait (a reader with no
+// card waits), and a card pulled on one reader is a failure of that card only.
 TEST_F(CliTest, all_readers_text_lines_name_the_reader_and_each_reader_takes_card_after_card) {
     plug("Reader A");
     plug(kEsc, "pull_after_writes=3\n");
@@ -397,8 +391,6 @@ TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) 
     EXPECT_EQ(batch->finish().exitCode, 0);
 }
 
-// A settings store or a log broken in every way an operator's machine
-// manages: each card operation still succeeds, ends, and keeps its memory small.
 TEST_F(CliTest, hostile_settings_leave_every_card_operation_succeeding_ending_and_small) {
     const auto peakKb = [](int who) {  // of this process or of any child so far, in kilobytes
         rusage usage{};
@@ -459,31 +451,25 @@ TEST_F(CliTest, hostile_settings_leave_every_card_operation_succeeding_ending_an
     }
 }
 
-// The settings store and the trace log with many threads of one process at
-// once, as a batch on several readers uses them: no setting is lost and no
-// log line is torn or merged with another. The store never writes a file it
-// would refuse to read back.
+// Many threads of one process at once, as a batch on several readers has them.
 TEST(SharedStores, threads_keep_every_setting_and_log_line_whole_and_the_store_its_bound) {
     const ScopedRegistryDir dir;
     const std::string logPath = dir.dir + "/trace.log";
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, logPath);
     constexpr int kThreads = 6, kRounds = 25;
-    std::atomic<int> wrongReads{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t, &logPath, &wrongReads] {
+        threads.emplace_back([t] {
             clsRegistry reg;
             clsLog log;  // reads the log's setting, like every driver and card object
             for (int i = 0; i < kRounds; ++i) {
                 reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, "v" + std::to_string(t * kRounds + i), REG_SZ,
                                   std::to_string(i));
                 log.log(std::string(600, static_cast<char>('a' + t)));  // long, so a torn line shows
-                if (reg.ReadRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog") != logPath) ++wrongReads;
             }
         });
     }
     for (auto& t : threads) t.join();
-    EXPECT_EQ(wrongReads, 0);
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "big", REG_SZ,
                                 std::string(platform::RegFileStore::kMaxFileSize, 'x'));
     EXPECT_EQ(clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, "big"), clsRegistry::notFoundVal());

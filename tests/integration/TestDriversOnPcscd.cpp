@@ -1,9 +1,7 @@
-// Both reader drivers on a real pcscd with the card emulator: one private
-// pcscd for the whole program (its own reader configuration, the virtual
-// reader driver on a free port), one emulator per test. ctest runs the program
-// through run_private.sh, whose /run/pcscd of its own keeps a system pcscd
-// unseen and untouched; something already answering there fails every test
-// with that said plainly. Deadlines only guard against hanging.
+// Both reader drivers on a real pcscd with the card emulator: one private pcscd
+// for the whole program (its own reader configuration, the virtual reader
+// driver on a free port), one emulator per test, run through run_private.sh.
+// Deadlines only guard against hanging.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>

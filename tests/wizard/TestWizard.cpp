@@ -555,8 +555,7 @@ private slots:
         }
     }
 
-    // Text from a card or a file reaches a label with every C0 and C1 control, DEL and the line
-    // separators as '?'; the characters next to them stay.
+    // Every C0 and C1 control, DEL and the line separators as '?'; the characters next to them stay.
     void inertTextReplacesControlCharacters() {
         QCOMPARE(inertText(std::string("\0\x1f \x7e\x7f\xc2\x80\xc2\x9f\xc2\xa0\xe2\x80\xa8\xe2\x80\xa9", 17)),
                  QString::fromUtf8("?? ~???\u00a0??"));
