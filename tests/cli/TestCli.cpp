@@ -361,9 +361,8 @@ TEST_F(CliTest, all_readers_none_of_which_starts_is_no_reader) {
                std::string(250, '5') + ": no card reader is attached");
 }
 
-// Two processes on one card: the second waits for the first one's operation
-// only, not for its end, and the card ends up as the two operations leave it
-// one after the other, never as a mixture of both.
+// The card ends up as the two operations leave it one after the other, never
+// as a mixture of both.
 TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) {
     formatted("drink");
     ASSERT_EQ(run({"write", sample()}).exitCode, 0);

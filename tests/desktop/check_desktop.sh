@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# What a desktop learns from an installed tree once its caches are built: the
-# menu entry in both languages, the icon, the *.7kx type (by name and by
-# content) and the window as that type's handler.
+# What a desktop learns from an installed tree once its caches are built.
 # install BUILD: the build installed into a scratch prefix (the install step
 # builds the caches). package BUILD: the Debian package made from the build,
 # checked with lintian, unpacked and run: its desktop tree, its orvexcard, and

@@ -128,12 +128,10 @@ protected:
     std::string imagePath_;
 };
 
-// Without a card the driver waits and takes one on insertion (the SCM driver
-// shows "detect" on the query that connects it). A card another client holds
-// in a transaction: taking it gives up after the bounded wait on the loop's
-// clock instead of waiting inside the client library, keeps the connection,
-// and succeeds once the card is free; the whole card then written and read
-// back. After a pull the driver waits again, and a write that a pull breaks
+// The SCM driver shows "detect" on the query that connects a card. Taking a
+// card another client holds in a transaction gives up after the bounded wait
+// on the loop's clock instead of waiting inside the client library, keeps the
+// connection, and succeeds once the card is free. A write that a pull breaks
 // off returns 0.
 TEST_P(DriverOnPcscd, TakesHoldsWritesAndLosesTheCard) {
     const bool scm = GetParam();
