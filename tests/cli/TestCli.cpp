@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -38,8 +37,7 @@ const std::string kPulled = ": the card was pulled during the operation";
 const std::string kVersion = "orvexcard [0-9]+\\.[0-9]+\\.[0-9]+\n";
 const std::string kEsc = "Reader \x1b[31mC";  // a name that would colour a terminal
 
-// A simulated reader directory, private settings and log for each test, and
-// shortcuts to run orvexcard against them and to look at the cards' bytes.
+// A simulated reader directory, private settings and log for each test.
 class CliTest : public ::testing::Test {
 protected:
     using Args = std::vector<std::string>;
@@ -60,7 +58,6 @@ protected:
                 {"XDG_STATE_HOME", dir_ + "/state"}, {"XDG_CONFIG_HOME", dir_ + "/config"}};
     }
     ProgramResult run(const Args& args) const { return runProgram(args, env()); }
-    // orvexcard run with these arguments ends with the exit code and says the message.
     ProgramResult expectExit(const Args& args, int code, const std::string& message) const {
         return expectEnd(run(args), code, message, args.at(0));
     }
@@ -78,7 +75,6 @@ protected:
     nlohmann::ordered_json inspectJson(const std::string& reader = kReader) const {
         return nlohmann::ordered_json::parse(run({"--api", "mcard", "--reader", reader, "inspect", "--json"}).out);
     }
-    // The card's inspect --json holds these fields with these values.
     void expectFields(const std::string& fields, const std::string& reader = kReader) const {
         const auto expected = nlohmann::ordered_json::parse(fields), j = inspectJson(reader);
         nlohmann::ordered_json found;
@@ -90,24 +86,20 @@ protected:
     void setFaults(const std::string& lines, const std::string& reader = kReader) const {
         writeFileBytes(sim_ + "/" + reader + "/faults", lines);
     }
-    // Puts these bytes into the reader as a card, pulled or not.
     void insert(const std::string& bytes, const std::string& reader = kReader) const {
         platform::SimDirectory sim(sim_);
         sim.remove(reader);
         ASSERT_TRUE(sim.insert(reader, bytes).ok());
     }
-    // Another reader beside the default one, with its faults.
     void plug(const std::string& reader, const std::string& faults = "") const {
         ASSERT_TRUE(platform::SimDirectory(sim_).plug(reader).ok());
         setFaults(faults, reader);
     }
-    // A freshly formatted card of the kind, now in the reader.
     std::string formatted(const std::string& kind) const {
         insert(std::string(16384, ' '));
         EXPECT_EQ(run({"format", "--kind", kind}).exitCode, 0);
         return card();
     }
-    // A sample file in the test's directory.
     std::string sample(const SampleFileParts& parts = {}) const {
         writeFileBytes(dir_ + "/calm.7kx", sampleFileBytes(parts));
         return dir_ + "/calm.7kx";
@@ -136,33 +128,21 @@ void writeLargeStore(const std::string& path, size_t bytes, bool sections) {
 
 }  // namespace
 
-TEST_F(CliTest, format_and_write_hand_their_options_to_the_card) {
+TEST_F(CliTest, write_refuses_a_card_that_does_not_verify_unless_told_to_format_it_and_hands_on_its_options) {
     insert(std::string(16384, ' '));
-    ASSERT_EQ(run({"--api", "mcard", "format", "--kind", "drink", "--read-only", "--serial", "S-42"}).exitCode, 0);
-    ASSERT_EQ(run({"write", sample(), "--duration", "2.5"}).exitCode, 0);  // seconds, rounded by the card
-    expectFields(R"({"serial": "S-42", "version": "1.1.1ro", "durationSeconds": 2})");
-    // Onto the other kind: a station card takes minutes.
-    EXPECT_THAT(run({"write", sample(), "--kind", "station", "--duration", "2.5", "--combine", "--placebo",
+    expectExit({"write", sample()}, 1, "format it first");
+    EXPECT_EQ(card(), std::string(16384, ' '));
+    EXPECT_THAT(run({"write", sample(), "--format", "--kind", "station", "--duration", "2.5", "--combine", "--placebo",
                      "--name", "Grüße"}).out, HasSubstr("(612-100)"));
-    expectFields(R"({"kind": 2, "durationSeconds": 120, "name": "Grüße", )"
-                 R"("combineSeq": true, "placebo": true})");
+    expectFields(R"({"kind": 2, "verified": true, "name": "Grüße", "durationSeconds": 120, )"  // minutes, rounded
+                 R"("combineSeq": true, "placebo": true, "fileLength": 8820})");
     std::string keys;  // scripts rely on the keys and their order
     for (const auto j = inspectJson(); const auto& [k, v] : j.items()) keys += k + " ";
     EXPECT_EQ(keys, "kind verified found dataError purpose version serial name lastModified durationSeconds "
                     "durationMinutes counter combineSeq placebo fileLength fileComments fileSerial fileLastModified ");
-}
-
-TEST_F(CliTest, write_refuses_a_card_that_does_not_verify_unless_told_to_format_it) {
-    // Which cards verify is the card's to tell: a blank one and a wrong card id.
-    std::string damaged = formatted("drink");
-    damaged[63] ^= 1;
-    for (const std::string& c : {std::string(16384, ' '), damaged}) {
-        insert(c);
-        expectExit({"write", sample()}, 1, "format it first");
-        EXPECT_EQ(card(), c);
-    }
-    ASSERT_EQ(run({"write", sample(), "--format", "--kind", "station"}).exitCode, 0);
-    expectFields(R"({"verified": true, "kind": 2, "fileLength": 8820})");
+    ASSERT_EQ(run({"--api", "mcard", "format", "--kind", "drink", "--read-only", "--serial", "S-42"}).exitCode, 0);
+    ASSERT_EQ(run({"write", sample(), "--duration", "2.5"}).exitCode, 0);  // seconds, rounded by the card
+    expectFields(R"({"serial": "S-42", "version": "1.1.1ro", "durationSeconds": 2})");
 }
 
 TEST_F(CliTest, text_output_shows_card_and_file_text_whole_and_inert) {
@@ -189,13 +169,10 @@ TEST_F(CliTest, text_output_shows_card_and_file_text_whole_and_inert) {
 }
 
 TEST_F(CliTest, a_pulled_write_gives_the_windows_message_then_the_reason) {
-    const std::string drink = formatted("drink");
     const std::string station = formatted("station");
     setFaults("pull_after_writes=2\n");
-    insert(drink);
+    insert(station);
     expectExit({"write", sample()}, 1, "Please try again. (614-100)" + kPulled);
-    insert(drink);
-    expectExit({"write", sample({.creator = "OSC/3.5/10010"})}, 1, "(617-100)" + kPulled);
     // Across kinds, a card pulled while its header is rewritten has no kind.
     std::set<std::string> suffixes = {"(614-100)"};
     for (int n = 1; n < 100 && !suffixes.count("(614-101)"); ++n) {
@@ -238,8 +215,6 @@ TEST_F(CliTest, dump_and_restore_round_trip_and_failed_writes_say_why_and_where)
     EXPECT_NE(readFileBytes(dir_ + "/trace.log")
                   .find("  FAILED: the card did not keep what was written: offset 105 reads 0x43, 0x42 was written"),
               std::string::npos);
-    // The sample never counts on a card that did not keep it.
-    expectFields(R"({"name": "BCB", "fileLength": 0})");
 }
 
 TEST_F(CliTest, no_reader_no_card_and_bad_input_have_their_exit_codes) {
@@ -326,8 +301,6 @@ TEST(CliOptions, mistakes_are_usage_errors) {
         EXPECT_EQ(parseCommandLine(args).ok(), ok) << ::testing::PrintToString(args);
 }
 
-// Two readers, one of which holds a read-only card: the other is written all
-// the same, and every card is one JSON line naming its reader.
 TEST_F(CliTest, all_readers_json_records_every_card_and_a_failing_reader_leaves_the_others_written) {
     platform::SimDirectory(sim_).unplug(kReader);
     plug("Reader A");
@@ -350,18 +323,13 @@ TEST_F(CliTest, all_readers_json_records_every_card_and_a_failing_reader_leaves_
         "{\"card\":2,\"reader\":\"Reader A\",\"result\":\"done\",\"serial\":" + written["serial"].dump() +
         ",\"name\":\"Calm\",\"duration\":" + written["durationSeconds"].dump() + ",\"elapsedMs\":" +
         done["elapsedMs"].dump() + ",\"message\":\"\"}"));
-    EXPECT_EQ(card("Reader A").substr(768, 8820), sampleFileBytes({}).substr(182));
-    EXPECT_EQ(failed["reader"], "Reader B");
-    EXPECT_EQ(failed["card"], 1);
-    EXPECT_EQ(failed["result"], "failed");
-    EXPECT_TRUE(failed["serial"].is_null());
-    EXPECT_NE(failed["message"], "");
-    EXPECT_EQ(card("Reader B"), std::string(16384, ' '));
+    EXPECT_EQ(failed, nlohmann::json::parse(
+        R"({"card":1,"reader":"Reader B","result":"failed","serial":null,"name":null,"duration":null,"elapsedMs":)" +
+        failed["elapsedMs"].dump() + R"(,"message":"formatting the card failed: check the card and try again"})"));
 }
 
-// Text lines lead with the reader's name, shown inert; a reader goes on with
-// its next card while the others wait (a reader with no card waits), and a
-// card pulled on one reader is a failure of that card only.
+// A reader goes on with its next card while the others wait (a reader with no
+// card waits), and a card pulled on one reader is a failure of that card only.
 TEST_F(CliTest, all_readers_text_lines_name_the_reader_and_each_reader_takes_card_after_card) {
     plug("Reader A");
     plug(kEsc, "pull_after_writes=3\n");
@@ -393,27 +361,20 @@ TEST_F(CliTest, all_readers_none_of_which_starts_is_no_reader) {
                std::string(250, '5') + ": no card reader is attached");
 }
 
-// Two processes on one card: the second waits for the first one's operation
-// only, not for its end, and the card ends up as the two operations leave it
-// one after the other, never as a mixture of both.
+// The card ends up as the two operations leave it one after the other, never
+// as a mixture of both.
 TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) {
     formatted("drink");
     ASSERT_EQ(run({"write", sample()}).exitCode, 0);
     const std::string written = card();
     const Args format{"format", "--kind", "drink", "--serial", "line 7"};
     ASSERT_EQ(run(format).exitCode, 0);
-    const std::string formatOnly = card();
-    // The card's time stamp and what is derived from it (the card id, the
-    // protected counter's encoding) are the only bytes in which two formats
-    // of the same card differ.
-    const auto sameApartFromTimeStamp = [](std::string a, std::string b) {
-        for (std::string* card : {&a, &b}) {
-            card->replace(63, 16, 16, '#');   // card id
-            card->replace(129, 16, 16, '#');  // time stamp
-            card->replace(147, 10, 10, '#');  // playback counter
-        }
-        return a == b;
+    const auto apartFromTimeStamp = [this] {  // in which alone two formats of one card differ
+        auto j = inspectJson();
+        j.erase("lastModified");
+        return j;
     };
+    const auto formatOnly = apartFromTimeStamp();
     // Slow enough that the two operations overlap unless one waits; the
     // batch's write begins with the file length, so it is under way once
     // the card's length field no longer reads as before.
@@ -423,14 +384,12 @@ TEST_F(CliTest, a_format_started_during_a_batch_write_waits_for_the_write_only) 
     ASSERT_TRUE(waitUntil([&] { return card().compare(256, 8, written, 256, 8) != 0; }, 20000));
     const ProgramResult formatted = run(format);
     EXPECT_EQ(formatted.exitCode, 0) << formatted.err;
-    EXPECT_TRUE(sameApartFromTimeStamp(card(), formatOnly)) << "the card holds a mixture of both operations";
+    EXPECT_EQ(apartFromTimeStamp(), formatOnly) << "the card holds a mixture of both operations";
     ASSERT_TRUE(batch->waitFor(0, "card 1: done", 1)) << readFileBytes(dir_ + "/batch.err");
     batch->signal(SIGINT);
     EXPECT_EQ(batch->finish().exitCode, 0);
 }
 
-// A settings store or a log broken in every way an operator's machine
-// manages: each card operation still succeeds, ends, and keeps its memory small.
 TEST_F(CliTest, hostile_settings_leave_every_card_operation_succeeding_ending_and_small) {
     const auto peakKb = [](int who) {  // of this process or of any child so far, in kilobytes
         rusage usage{};
@@ -491,31 +450,25 @@ TEST_F(CliTest, hostile_settings_leave_every_card_operation_succeeding_ending_an
     }
 }
 
-// The settings store and the trace log with many threads of one process at
-// once, as a batch on several readers uses them: no setting is lost and no
-// log line is torn or merged with another. The store never writes a file it
-// would refuse to read back.
+// Many threads of one process at once, as a batch on several readers has them.
 TEST(SharedStores, threads_keep_every_setting_and_log_line_whole_and_the_store_its_bound) {
     const ScopedRegistryDir dir;
     const std::string logPath = dir.dir + "/trace.log";
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog", REG_SZ, logPath);
     constexpr int kThreads = 6, kRounds = 25;
-    std::atomic<int> wrongReads{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t, &logPath, &wrongReads] {
+        threads.emplace_back([t] {
             clsRegistry reg;
             clsLog log;  // reads the log's setting, like every driver and card object
             for (int i = 0; i < kRounds; ++i) {
                 reg.WriteRegistry(HKEY_CURRENT_USER, kProductKey, "v" + std::to_string(t * kRounds + i), REG_SZ,
                                   std::to_string(i));
                 log.log(std::string(600, static_cast<char>('a' + t)));  // long, so a torn line shows
-                if (reg.ReadRegistry(HKEY_CURRENT_USER, kProductKey, "ocardlog") != logPath) ++wrongReads;
             }
         });
     }
     for (auto& t : threads) t.join();
-    EXPECT_EQ(wrongReads, 0);
     clsRegistry().WriteRegistry(HKEY_CURRENT_USER, kProductKey, "big", REG_SZ,
                                 std::string(platform::RegFileStore::kMaxFileSize, 'x'));
     EXPECT_EQ(clsRegistry().ReadRegistry(HKEY_CURRENT_USER, kProductKey, "big"), clsRegistry::notFoundVal());

@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# What a desktop learns from an installed tree once its caches are built: the
-# menu entry in both languages, the icon, the *.7kx type (by name and by
-# content) and the window as that type's handler.
+# What a desktop learns from an installed tree once its caches are built.
 # install BUILD: the build installed into a scratch prefix (the install step
 # builds the caches). package BUILD: the Debian package made from the build,
 # checked with lintian, unpacked and run: its desktop tree, its orvexcard, and
@@ -29,12 +27,10 @@ check_desktop_tree() {
   grep -qx 'Name=OrvexCard wizard' "$entry" || fail "no English name"
   grep -qx 'Name\[de\]=OrvexCard Assistent' "$entry" || fail "no German name"
   desktop-file-validate "$entry" || fail "the entry does not validate"
-  # The type database built from our package: the glob and the content match.
   grep -qx '[0-9]*:application/x-orvexcard-sample:\*\.7kx' "$share/mime/globs2" \
     || fail "*.7kx is not mapped to the sample type"
   grep -q 'application/x-orvexcard-sample' "$share/mime/magic" \
     || fail "the sample type has no content match"
-  # The handler: the desktop's cache names the window for the type.
   grep -qx 'application/x-orvexcard-sample=orvexcard-wizard.desktop;' \
     "$share/applications/mimeinfo.cache" || fail "the window is not the type's handler"
 }
@@ -56,7 +52,6 @@ field Depends | grep -q 'libqt6widgets6' || fail "the window's Qt is not a depen
 field Depends | grep -q 'libpcsclite1' || fail "PC/SC is not a dependency"
 [ "$(field Recommends)" = pcscd ] || fail "pcscd is not recommended"
 
-# No errors and no warnings; lintian's informational tags are left alone.
 lintian --allow-root --fail-on error,warning "$deb" || fail "lintian"
 
 dpkg-deb -x "$deb" "$scratch/root"

@@ -1,13 +1,7 @@
 // Cards pulled after every single memory write of a format or a sample write,
-// and worn cards that keep one byte one bit off. Whatever happened, the card
-// left behind does not verify, or verifies without a sample, or (sample
-// writes) with exactly its old or exactly its new content; an operation that
-// did not get through says so.
+// and worn cards that keep one byte one bit off.
 #include "cards/CardFixture.h"
-#include "cards/orvexcard.h"
 #include "faults/FaultScenario.h"
-#include "samplefile/SampleFileMaker.h"
-#include "samplefile/file7kx.h"
 
 using namespace orvex;
 using namespace orvex::test;
@@ -68,10 +62,12 @@ protected:
 
 }  // namespace
 
-// Each finished card as the earlier write orders left it, byte for byte. A
-// worn byte that an operation wrote fails it and is named; one it did not
-// write changes nothing; worn and pulled after any write too (not while a
-// worn file length is being blanked: two faults at once).
+// The card left behind does not verify, or verifies without a sample, or
+// (sample writes) with exactly its old or its new content; an operation that
+// did not get through says so. Each finished card as the earlier write orders
+// left it, byte for byte. A worn byte that an operation wrote fails it and is
+// named; one it did not write changes nothing; worn and pulled after any write
+// too (not while a worn file length is being blanked: two faults at once).
 TEST_F(InterruptedWrites, pulled_or_worn_a_card_never_offers_a_sample_nobody_wrote) {
     const struct {
         Operation op;

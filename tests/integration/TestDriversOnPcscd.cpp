@@ -1,9 +1,7 @@
-// Both reader drivers on a real pcscd with the card emulator: one private
-// pcscd for the whole program (its own reader configuration, the virtual
-// reader driver on a free port), one emulator per test. ctest runs the program
-// through run_private.sh, whose /run/pcscd of its own keeps a system pcscd
-// unseen and untouched; something already answering there fails every test
-// with that said plainly. Deadlines only guard against hanging.
+// Both reader drivers on a real pcscd with the card emulator: one private pcscd
+// for the whole program (its own reader configuration, the virtual reader
+// driver on a free port), one emulator per test, run through run_private.sh.
+// Deadlines only guard against hanging.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -130,12 +128,10 @@ protected:
     std::string imagePath_;
 };
 
-// Without a card the driver waits and takes one on insertion (the SCM driver
-// shows "detect" on the query that connects it). A card another client holds
-// in a transaction: taking it gives up after the bounded wait on the loop's
-// clock instead of waiting inside the client library, keeps the connection,
-// and succeeds once the card is free; the whole card then written and read
-// back. After a pull the driver waits again, and a write that a pull breaks
+// The SCM driver shows "detect" on the query that connects a card. Taking a
+// card another client holds in a transaction gives up after the bounded wait
+// on the loop's clock instead of waiting inside the client library, keeps the
+// connection, and succeeds once the card is free. A write that a pull breaks
 // off returns 0.
 TEST_P(DriverOnPcscd, TakesHoldsWritesAndLosesTheCard) {
     const bool scm = GetParam();

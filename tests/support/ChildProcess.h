@@ -1,9 +1,8 @@
 #pragma once
-// A program a test starts (orvexcard, pcscd, the card emulator), output and
-// error going to files, input from /dev/null. It dies with the test program,
-// is stopped (SIGTERM, then SIGKILL) when this object goes, and keeps SIGUSR1
-// and SIGUSR2 blocked until it installs its handlers, so an early signal waits
-// instead of killing it. Every wait is bounded: a hanging program fails.
+// A program a test starts, output and error going to files, input from
+// /dev/null. It dies with the test program, is stopped (SIGTERM, then SIGKILL)
+// when this object goes, and keeps SIGUSR1 and SIGUSR2 blocked until it
+// installs its handlers, so an early signal waits instead of killing it.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
