@@ -286,7 +286,7 @@ TEST_F(Cards, format_checks_the_kind_always_fills_the_counter_and_reports_failur
     ASSERT_EQ(ocard_.assign(card_), -1);
     card_.refuseWritesFrom(4);
     EXPECT_FALSE(ocard_.formatCard(cardTypeStation, "s", 65535, true));
-    card_.acceptAllWrites();
+    card_.refuseWrite(0);
     expectState(false, true, cardTypeStation, true);
 }
 

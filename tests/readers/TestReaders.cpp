@@ -351,7 +351,8 @@ TEST_F(ReaderMemory, ReadDuringAWriteLeavesTheWriteBusyAndASecondWriteIsRefused)
         EXPECT_EQ(events, (Lines{"max:1300", "max:4", "progress:4", "max:1300", "progress:0", "progress:512",
                                  "progress:1024", "progress:1300"}));
     }
-    EXPECT_EQ(scard->names("Card,MemWrite"), (Lines{"Card,MemWrite,100,512", "Card,MemWrite,612,512", "Card,MemWrite,1124,276"}));
+    EXPECT_EQ(scard->names("Card,MemWrite"),
+              (Lines{"Card,MemWrite,100,512", "Card,MemWrite,612,512", "Card,MemWrite,1124,276"}));
     // A progress handler that throws leaves the card free again (TearDown).
     const auto id = scm->EventSource().subscribe({[] { throw std::runtime_error("display gone"); }, nullptr, nullptr});
     EXPECT_THROW(write(*scm, 0, 8, data), std::runtime_error);

@@ -35,11 +35,10 @@ public:
     // The state word cardConnected and cardState answer.
     void setCardState(const std::string& word) { cardState_ = word; }
     // Refuses the n-th write call (1-based, counted since the last
-    // resetCounters); the writes before and after it succeed.
+    // resetCounters; 0: none); the writes before and after it succeed.
     void refuseWrite(int32_t n) { refuseFrom_ = refuseTo_ = n; }
     // Refuses the n-th write call and every later one (a pulled card).
     void refuseWritesFrom(int32_t n) { refuseFrom_ = n, refuseTo_ = INT32_MAX; }
-    void acceptAllWrites() { refuseFrom_ = refuseTo_ = 0; }
     // A write that covers offset succeeds but keeps that byte with its
     // lowest bit flipped (a worn cell), from the n-th write call on (counted
     // as refuseWrite counts); offset -1: every byte is kept.
